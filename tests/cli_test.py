@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""Black-box tests of the lca binary: usage: cli_test.py path/to/lca"""
+import os
+import random
+import re
+import resource
+import select
+import subprocess
+import sys
+import unittest
+
+LCA = None
+
+NODES = "1 <= nodes && nodes < MAX_N"
+FATHER = "1 <= father[i] && father[i] < MAX_N"
+X = "1 <= x && x < MAX_N"
+Y = "1 <= y && y < MAX_N"
+COUNT = "0 <= queries"
+REACHED_X = "reached(x)"
+REACHED_Y = "reached(y)"
+
+SMALL = "5 3\n1 1 2 2\n4 5\n4 3\n3 3\n"
+
+# name, standard input, standard output, exit status, failed check or None
+CASES = [
+    ("worked example", SMALL, "2\n1\n3\n", 0, None),
+    ("one line", SMALL.replace("\n", " "), "2\n1\n3\n", 0, None),
+    ("one value a line", SMALL.replace(" ", "\n"), "2\n1\n3\n", 0, None),
+    ("tabs and CRLF", SMALL.replace(" ", "\t").replace("\n", "\r\n"),
+     "2\n1\n3\n", 0, None),
+    ("no input after the last pair is read", SMALL + "junk 0 0",
+     "2\n1\n3\n", 0, None),
+    ("no final newline", SMALL.rstrip(), "2\n1\n3\n", 0, None),
+    ("signs and leading zeros", "+5 03\n001 +1 2 02\n4 +5\n04 3\n3 003\n",
+     "2\n1\n3\n", 0, None),
+    ("zero queries", "3 0\n1 1\n", "", 0, None),
+    ("zero queries, pairs ignored", "3 0\n1 1\n2 3\n", "", 0, None),
+    ("single node", "1 1\n1 1\n", "1\n", 0, None),
+    ("single node, empty after header", "1", "", 0, None),
+    ("single node, no digit in count", "1 x", "", 0, None),
+    ("father numbered above child", "3 3\n3 1\n2 3\n2 1\n2 2\n",
+     "3\n1\n2\n", 0, None),
+
+    ("empty input", "", "", 1, NODES),
+    ("no nodes", "0 0\n", "", 1, NODES),
+    ("negative nodes", "-3 0\n", "", 1, NODES),
+    ("nodes one too many", "100001 0\n", "", 1, NODES),
+    ("nodes beyond 32 bits", "4294967297 0\n", "", 1, NODES),
+    ("nodes not a number", "abc 0\n", "", 1, NODES),
+    ("nodes a lone sign", "- 0\n", "", 1, NODES),
+    ("nodes checked after count read", "0", "", 1, NODES),
+
+    ("father zero", "3 1\n0 1\n1 1\n", "", 1, FATHER),
+    ("father one too many", "3 1\n1 100001\n1 1\n", "", 1, FATHER),
+    ("father negative", "3 1\n-1 1\n1 1\n", "", 1, FATHER),
+    ("father beyond 32 bits", "3 1\n1 99999999999\n", "", 1, FATHER),
+    ("father missing", "3 1\n1\n", "", 1, FATHER),
+    ("father a point", "3 1\n1 .5\n", "", 1, FATHER),
+    ("count with no digit, more nodes", "3 x 1 1\n", "", 1, FATHER),
+    ("count beyond 32 bits, more nodes", "3 99999999999 1 1\n", "", 1,
+     FATHER),
+    ("father checked before negative count", "3 -1\n1 0\n", "", 1, FATHER),
+
+    ("pair 5 0", SMALL.replace("4 5", "5 0"), "", 1, Y),
+    ("pair 0 0", SMALL.replace("4 5", "0 0"), "", 1, X),
+    ("pair 0 5", SMALL.replace("4 5", "0 5"), "", 1, X),
+    ("query node one too many", "3 1\n1 1\n1 100001\n", "", 1, Y),
+    ("query node beyond 32 bits", "3 1\n1 1\n99999999999 1\n", "", 1, X),
+    ("third query fails", SMALL.replace("3 3", "3 -3"), "2\n1\n", 1, Y),
+    ("last father runs into a letter", "3 1\n1 7x\n1 1\n", "", 1, X),
+    ("query x runs into a letter", "3 1\n1 1\n3a 1\n", "", 1, Y),
+
+    # A query must never be answered from values it did not read.
+    ("input ends before a pair", "3 3\n1 1\n2 3\n", "1\n", 1, X),
+    ("input ends inside a pair", "3 3\n1 1\n2 3\n2", "1\n", 1, Y),
+    ("pair does not parse", "3 2\n1 1\n2 3\n# 1\n", "1\n", 1, X),
+    ("count beyond 32 bits, one node", "1 99999999999\n1 1\n", "", 1, X),
+    ("negative count", "3 -1\n1 1\n1 1\n", "", 1, COUNT),
+    ("count far below 32 bits, one node", "1 -99999999999\n", "", 1, COUNT),
+    ("query node above nodes", "3 2\n1 1\n2 3\n1 5\n", "1\n", 1,
+     REACHED_Y),
+    ("query node below a father above nodes", "4 1\n1 9 3\n4 2\n", "", 1,
+     REACHED_X),
+    ("query node on a cycle", "4 1\n1 4 3\n2 3\n", "", 1, REACHED_Y),
+    ("query node on a self-loop", "3 1\n1 3\n3 3\n", "", 1, REACHED_X),
+]
+
+
+def diagnostic(cond):
+    return re.compile(r"lca: src/main\.cpp:\d+: int main\(\): Assertion `"
+                      + re.escape(cond) + r"' failed\.\n\Z")
+
+
+def run(stdin, args=(), **kw):
+    kw.setdefault("stdout", subprocess.PIPE)
+    kw.setdefault("stderr", subprocess.PIPE)
+    return subprocess.run([LCA, *args], input=stdin.encode(), timeout=120,
+                          **kw)
+
+
+def chain(n):
+    return "%d 1\n%s\n%d 1\n" % (n, " ".join(map(str, range(1, n))), n)
+
+
+def small_stack():
+    resource.setrlimit(resource.RLIMIT_STACK, (256 << 10, 256 << 10))
+
+
+class Table(unittest.TestCase):
+    def test_cases(self):
+        for name, stdin, out, status, cond in CASES:
+            with self.subTest(name):
+                r = run(stdin)
+                self.assertEqual(r.stdout.decode(), out)
+                self.assertEqual(r.returncode, status)
+                if cond is None:
+                    self.assertEqual(r.stderr, b"")
+                else:
+                    self.assertRegex(r.stderr.decode(), diagnostic(cond))
+
+    def test_arguments_are_ignored(self):
+        r = run(SMALL, args=["--help", "-x", "file"])
+        self.assertEqual((r.stdout, r.returncode), (b"2\n1\n3\n", 0))
+
+
+class Limits(unittest.TestCase):
+    def test_largest_tree_is_accepted(self):
+        star = "100000 2\n%s\n100000 2\n1 99999\n" % " ".join(["1"] * 99999)
+        r = run(star)
+        self.assertEqual((r.stdout, r.returncode), (b"1\n1\n", 0))
+
+    def test_deepest_chain_on_a_small_stack(self):
+        r = run(chain(100000), preexec_fn=small_stack)
+        self.assertEqual((r.stdout, r.returncode, r.stderr),
+                         (b"1\n", 0, b""))
+
+
+class Streams(unittest.TestCase):
+    def test_bad_father_stops_without_reading_on(self):
+        p = subprocess.Popen([LCA], stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        p.stdin.write(b"5 1\n1 0\n")
+        p.stdin.flush()  # and keep the pipe open
+        try:
+            self.assertEqual(p.wait(timeout=30), 1)
+            self.assertRegex(p.stderr.read().decode(), diagnostic(FATHER))
+        finally:
+            p.kill()
+            p.stdin.close()
+            p.stdout.close()
+            p.stderr.close()
+
+    def test_each_answer_comes_before_the_next_query(self):
+        n = 200
+        rng = random.Random(3)
+        fathers = [rng.randint(1, v - 1) for v in range(2, n + 1)]
+        p = subprocess.Popen([LCA], stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE)
+        try:
+            p.stdin.write(("%d 50\n%s\n" % (n, " ".join(
+                map(str, fathers)))).encode())
+            for _ in range(50):
+                x, y = rng.randint(1, n), rng.randint(1, n)
+                p.stdin.write(b"%d %d\n" % (x, y))
+                p.stdin.flush()
+                ready, _, _ = select.select([p.stdout], [], [], 30)
+                self.assertTrue(ready, "no answer within 30 s")
+                line = os.read(p.stdout.fileno(), 100)
+                want = oracle([0, 0] + fathers, x, y)
+                self.assertEqual(line, b"%d\n" % want)
+            p.stdin.close()
+            self.assertEqual(p.wait(timeout=30), 0)
+        finally:
+            p.kill()
+            p.stdout.close()
+
+    def test_full_disk_is_an_error(self):
+        with open("/dev/full", "wb") as full:
+            r = run(SMALL, stdout=full, stderr=subprocess.PIPE)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"lca: write error on standard output", r.stderr)
+
+    def test_closed_output_is_an_error(self):
+        r = run(SMALL, stdout=subprocess.DEVNULL,
+                preexec_fn=lambda: os.close(1))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"write error", r.stderr)
+
+    def test_answers_come_before_a_failed_check(self):
+        r = run(SMALL.replace("3 3", "3 0"), stderr=subprocess.STDOUT)
+        out = r.stdout.decode()
+        self.assertTrue(out.startswith("2\n1\nlca: "), out)
+
+
+def oracle(fathers, x, y):
+    """The first ancestor of y that is also an ancestor of x."""
+    above_x = set()
+    while x:
+        above_x.add(x)
+        x = fathers[x]
+    while y not in above_x:
+        y = fathers[y]
+    return y
+
+
+def random_tree(n, spread, rng):
+    """fathers[v] for v in 0..n, with nodes numbered in shuffled order."""
+    name = [1] + rng.sample(range(2, n + 1), n - 1)
+    fathers = [0] * (n + 1)
+    for k in range(1, n):
+        fathers[name[k]] = name[rng.randint(max(0, k - spread), k - 1)]
+    return fathers
+
+
+class Differential(unittest.TestCase):
+    def test_random_trees_against_oracle(self):
+        rng = random.Random(4)
+        for n in [1, 2, 3, 10, 257, 2000]:
+            for spread in [1, 2, 16, n]:  # from a chain to a random tree
+                fathers = random_tree(n, spread, rng)
+                if spread == 16:  # and a star
+                    fathers = [0, 0] + [1] * (n - 1)
+                pairs = [(rng.randint(1, n), rng.randint(1, n))
+                         for _ in range(500)]
+                stdin = "%d %d\n%s\n%s\n" % (
+                    n, len(pairs), " ".join(map(str, fathers[2:])),
+                    "\n".join("%d %d" % p for p in pairs))
+                want = "".join("%d\n" % oracle(fathers, x, y)
+                               for x, y in pairs)
+                with self.subTest(n=n, spread=spread):
+                    r = run(stdin)
+                    self.assertEqual((r.stdout.decode(), r.returncode),
+                                     (want, 0))
+
+
+if __name__ == "__main__":
+    LCA = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
