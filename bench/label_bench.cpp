@@ -75,7 +75,8 @@ int main(int argc, char **argv)
 	for (auto kind : kinds)
 		for (Shape shape : {RANDOM, CHAIN, STAR}) {
 			if (kind.label == sweep && shape != RANDOM)
-				continue; // the sweep does not look at the shape
+				continue; // the sweep does not look at the
+				          // shape
 			std::string name = std::string("label/") + kind.name +
 			                   "/" + shape_name[shape] + "/100000";
 			benchmark::RegisterBenchmark(name.c_str(), run,
