@@ -9,15 +9,10 @@ import subprocess
 import sys
 import unittest
 
-LCA = None
+import model
+from model import COUNT, FATHER, NODES, REACHED_X, REACHED_Y, X, Y
 
-NODES = "1 <= nodes && nodes < MAX_N"
-FATHER = "1 <= father[i] && father[i] < MAX_N"
-X = "1 <= x && x < MAX_N"
-Y = "1 <= y && y < MAX_N"
-COUNT = "0 <= queries"
-REACHED_X = "reached(x)"
-REACHED_Y = "reached(y)"
+LCA = None
 
 SMALL = "5 3\n1 1 2 2\n4 5\n4 3\n3 3\n"
 
@@ -94,8 +89,9 @@ def diagnostic(cond):
 def run(stdin, args=(), **kw):
     kw.setdefault("stdout", subprocess.PIPE)
     kw.setdefault("stderr", subprocess.PIPE)
-    return subprocess.run([LCA, *args], input=stdin.encode(), timeout=120,
-                          **kw)
+    if isinstance(stdin, str):
+        stdin = stdin.encode()
+    return subprocess.run([LCA, *args], input=stdin, timeout=120, **kw)
 
 
 def chain(n):
@@ -106,17 +102,22 @@ def small_stack():
     resource.setrlimit(resource.RLIMIT_STACK, (256 << 10, 256 << 10))
 
 
-class Table(unittest.TestCase):
+class Case(unittest.TestCase):
+    def assertRuns(self, stdin, out, status, cond):
+        r = run(stdin)
+        self.assertEqual(r.stdout.decode(), out)
+        self.assertEqual(r.returncode, status)
+        if cond is None:
+            self.assertEqual(r.stderr, b"")
+        else:
+            self.assertRegex(r.stderr.decode(), diagnostic(cond))
+
+
+class Table(Case):
     def test_cases(self):
         for name, stdin, out, status, cond in CASES:
             with self.subTest(name):
-                r = run(stdin)
-                self.assertEqual(r.stdout.decode(), out)
-                self.assertEqual(r.returncode, status)
-                if cond is None:
-                    self.assertEqual(r.stderr, b"")
-                else:
-                    self.assertRegex(r.stderr.decode(), diagnostic(cond))
+                self.assertRuns(stdin, out, status, cond)
 
     def test_arguments_are_ignored(self):
         r = run(SMALL, args=["--help", "-x", "file"])
@@ -166,7 +167,7 @@ class Streams(unittest.TestCase):
                 ready, _, _ = select.select([p.stdout], [], [], 30)
                 self.assertTrue(ready, "no answer within 30 s")
                 line = os.read(p.stdout.fileno(), 100)
-                want = oracle([0, 0] + fathers, x, y)
+                want = model.common_ancestor([0, 0] + fathers, x, y)
                 self.assertEqual(line, b"%d\n" % want)
             p.stdin.close()
             self.assertEqual(p.wait(timeout=30), 0)
@@ -192,17 +193,6 @@ class Streams(unittest.TestCase):
         self.assertTrue(out.startswith("2\n1\nlca: "), out)
 
 
-def oracle(fathers, x, y):
-    """The first ancestor of y that is also an ancestor of x."""
-    above_x = set()
-    while x:
-        above_x.add(x)
-        x = fathers[x]
-    while y not in above_x:
-        y = fathers[y]
-    return y
-
-
 def random_tree(n, spread, rng):
     """fathers[v] for v in 0..n, with nodes numbered in shuffled order."""
     name = [1] + rng.sample(range(2, n + 1), n - 1)
@@ -225,12 +215,36 @@ class Differential(unittest.TestCase):
                 stdin = "%d %d\n%s\n%s\n" % (
                     n, len(pairs), " ".join(map(str, fathers[2:])),
                     "\n".join("%d %d" % p for p in pairs))
-                want = "".join("%d\n" % oracle(fathers, x, y)
+                want = "".join("%d\n" % model.common_ancestor(fathers, x, y)
                                for x, y in pairs)
                 with self.subTest(n=n, spread=spread):
                     r = run(stdin)
                     self.assertEqual((r.stdout.decode(), r.returncode),
                                      (want, 0))
+
+
+class Garbled(Case):
+    """Damaged inputs: the binary must do just what the model does."""
+
+    TOKENS = [b"0", b"1", b"-1", b"+", b"-", b"100000", b"100001",
+              b"2147483648", b"-2147483649", b" ", b"\t", b"\n", b"\r\n",
+              b"\v", b"x", b".", b"\0", b"007"]
+
+    def test_against_model(self):
+        rng = random.Random(5)
+        base = [SMALL.encode(), b"6 4\n3 4 5 6 1\n6 5\n1 6\n4 4\n2 6\n",
+                b"1 2\n1 1\n1 1\n"]
+        for k in range(300):
+            data = bytearray(rng.choice(base))
+            for _ in range(rng.randint(1, 3)):
+                at = rng.randrange(len(data) + 1)
+                cut = rng.choice([0, 0, 1, 2])
+                data[at:at + cut] = rng.choice(self.TOKENS)
+            data = bytes(data)
+            answers, status, cond = model.run(data)
+            with self.subTest(k=k, data=data):
+                self.assertRuns(data, "".join("%d\n" % a for a in answers),
+                                status, cond)
 
 
 if __name__ == "__main__":
