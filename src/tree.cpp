@@ -23,17 +23,16 @@ static int scan_entries(int v, int i)
 	return i;
 }
 
-// Written so that any compiler turns the block into vector compares.
+// Written so that any compiler turns the block into vector compares: each
+// compare gives all ones on a match, a mask that ORs together as it is.
 static int scan_blocks(int v, int i)
 {
 	enum { BLOCK = 64 };
 	for (; i + BLOCK - 1 <= nodes; i += BLOCK) {
-		unsigned closest = ~0u;
-		for (int k = 0; k < BLOCK; k++) {
-			unsigned d = father[i + k] ^ v;
-			closest = d < closest ? d : closest;
-		}
-		if (closest == 0)
+		int match = 0;
+		for (int k = 0; k < BLOCK; k++)
+			match |= -(father[i + k] == v);
+		if (match)
 			break;
 	}
 	return scan_entries(v, i);
