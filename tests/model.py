@@ -6,6 +6,8 @@ by hand, reachability comes from child lists, and answers from ancestor
 sets.
 """
 
+import re
+
 MAX_N = 100001
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
 SPACE = b" \t\n\v\f\r"
@@ -18,6 +20,12 @@ Y = "1 <= y && y < MAX_N"
 COUNT = "0 <= queries"
 REACHED_X = "reached(x)"
 REACHED_Y = "reached(y)"
+
+
+def diagnostic(cond):
+    """The whole of standard error when check cond fails."""
+    return re.compile(r"lca: src/main\.cpp:\d+: int main\(\): Assertion `"
+                      + re.escape(cond) + r"' failed\.\n\Z")
 
 
 class Reader:
