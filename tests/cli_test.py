@@ -22,6 +22,8 @@ CASES = [
     ("one value a line", SMALL.replace(" ", "\n"), "2\n1\n3\n", 0, None),
     ("tabs and CRLF", SMALL.replace(" ", "\t").replace("\n", "\r\n"),
      "2\n1\n3\n", 0, None),
+    ("vertical tab and form feed", SMALL.replace(" ", "\v").replace("\n", "\f"),
+     "2\n1\n3\n", 0, None),
     ("no input after the last pair is read", SMALL + "junk 0 0",
      "2\n1\n3\n", 0, None),
     ("no final newline", SMALL.rstrip(), "2\n1\n3\n", 0, None),
