@@ -6,6 +6,7 @@ import resource
 import select
 import subprocess
 import sys
+import tempfile
 import unittest
 
 import model
@@ -83,11 +84,13 @@ CASES = [
 
 
 def run(stdin, args=(), **kw):
+    """Runs lca on stdin: a str or bytes to send, or a file to read."""
     kw.setdefault("stdout", subprocess.PIPE)
     kw.setdefault("stderr", subprocess.PIPE)
     if isinstance(stdin, str):
         stdin = stdin.encode()
-    return subprocess.run([LCA, *args], input=stdin, timeout=120, **kw)
+    kw["input" if isinstance(stdin, bytes) else "stdin"] = stdin
+    return subprocess.run([LCA, *args], timeout=120, **kw)
 
 
 def chain(n):
@@ -173,22 +176,80 @@ class Streams(unittest.TestCase):
             p.kill()
             p.stdout.close()
 
-    def test_full_disk_is_an_error(self):
-        with open("/dev/full", "wb") as full:
-            r = run(SMALL, stdout=full, stderr=subprocess.PIPE)
-        self.assertEqual(r.returncode, 1)
-        self.assertIn(b"lca: write error on standard output", r.stderr)
+    def test_failed_streams_are_named(self):
+        """A read or write error is reported as such, and stops the run."""
+        read_error = r"\Alca: read error on standard input: .+\n\Z"
+        write_error = r"\Alca: write error on standard output: .+\n\Z"
+        directory = os.open("/", os.O_RDONLY)
+        self.addCleanup(os.close, directory)
+        # name, arguments of run(), diagnostic
+        cases = [
+            ("directory as input", dict(stdin=directory), read_error),
+            ("closed input", dict(stdin=None, preexec_fn=lambda: os.close(0)),
+             read_error),
+            ("closed output", dict(stdin=SMALL, stdout=subprocess.DEVNULL,
+                                   preexec_fn=lambda: os.close(1)),
+             write_error),
+        ]
+        if os.path.exists("/dev/full"):
+            full = open("/dev/full", "wb")
+            self.addCleanup(full.close)
+            cases += [
+                ("full disk", dict(stdin=SMALL, stdout=full), write_error),
+                # The lost answer came before the check that fails.
+                ("write error, then a failing check",
+                 dict(stdin="3 2 1 1 2 3 9 9\n", stdout=full), write_error),
+            ]
+        for name, kw, diagnostic in cases:
+            with self.subTest(name):
+                r = run(**kw)
+                self.assertEqual(r.returncode, 1)
+                self.assertRegex(r.stderr.decode(), diagnostic)
 
-    def test_closed_output_is_an_error(self):
-        r = run(SMALL, stdout=subprocess.DEVNULL,
-                preexec_fn=lambda: os.close(1))
+    @unittest.skipUnless(os.path.exists("/dev/full"), "no /dev/full")
+    def test_lost_output_stops_the_reading(self):
+        rng = random.Random(6)
+        with tempfile.TemporaryFile() as f, open("/dev/full", "wb") as full:
+            pairs = [(rng.randint(1, 2000), rng.randint(1, 2000))
+                     for _ in range(100000)]
+            f.write(tree_input(random_tree(2000, 2000, rng), pairs))
+            size = f.tell()
+            f.seek(0)
+            r = run(f, stdout=full)
+            read = os.lseek(f.fileno(), 0, os.SEEK_CUR)
         self.assertEqual(r.returncode, 1)
-        self.assertIn(b"write error", r.stderr)
+        self.assertLess(read, size // 10)
+
+    def test_runs_sharing_stderr_write_whole_lines(self):
+        out, err = os.pipe()
+        try:
+            runs = [subprocess.Popen([LCA], stdin=subprocess.PIPE,
+                                     stderr=err) for _ in range(100)]
+        finally:
+            os.close(err)
+        for p in runs:  # all at once, so that their reports overlap
+            p.stdin.write(b"5 1\n1 0\n")
+            p.stdin.flush()
+        for p in runs:
+            p.stdin.close()
+            p.wait(timeout=60)
+        with os.fdopen(out, "rb") as f:
+            lines = f.read().decode().splitlines(keepends=True)
+        self.assertEqual(len(lines), 100)
+        for line in lines:
+            self.assertRegex(line, model.diagnostic(FATHER))
 
     def test_answers_come_before_a_failed_check(self):
         r = run(SMALL.replace("3 3", "3 0"), stderr=subprocess.STDOUT)
         out = r.stdout.decode()
         self.assertTrue(out.startswith("2\n1\nlca: "), out)
+
+
+def tree_input(fathers, pairs):
+    """The input that asks pairs of the tree with fathers[2:]."""
+    return ("%d %d\n%s\n%s\n" % (
+        len(fathers) - 1, len(pairs), " ".join(map(str, fathers[2:])),
+        "\n".join("%d %d" % p for p in pairs))).encode()
 
 
 def random_tree(n, spread, rng):
@@ -210,9 +271,7 @@ class Differential(unittest.TestCase):
                     fathers = [0, 0] + [1] * (n - 1)
                 pairs = [(rng.randint(1, n), rng.randint(1, n))
                          for _ in range(500)]
-                stdin = "%d %d\n%s\n%s\n" % (
-                    n, len(pairs), " ".join(map(str, fathers[2:])),
-                    "\n".join("%d %d" % p for p in pairs))
+                stdin = tree_input(fathers, pairs)
                 want = "".join("%d\n" % model.common_ancestor(fathers, x, y)
                                for x, y in pairs)
                 with self.subTest(n=n, spread=spread):
