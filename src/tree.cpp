@@ -1,33 +1,54 @@
+#include <algorithm>
+
 #include "tree.h"
 
+// LCA_PORTABLE_SCAN and LCA_NO_AVX512 leave out the faster scans, so that
+// the tests can reach the slower ones on any processor.
 #if defined(__x86_64__) && !defined(LCA_PORTABLE_SCAN)
 #include <immintrin.h>
 #define HAVE_AVX2_SCAN
+#ifndef LCA_NO_AVX512
+#define HAVE_AVX512_SCAN
+#endif
 #endif
 
 int nodes;
-int father[MAX_N];
+// On a cache-line boundary, so that the scans below read whole lines.
+alignas(64) int father[MAX_N];
 int depth[MAX_N];
 int level;
 
 // Labelling scans the whole father table once per node, about 10^10
-// comparisons for 100000 nodes, so the scans below test a block of entries
-// with no branch per entry.  Each then finds the match within the block, or
-// checks the entries left after the last block, one entry at a time.
+// comparisons for 100000 nodes, so the scans below test a block of whole
+// cache lines with no branch per entry.  Each then finds the match within
+// the block, or checks the entries left after the last block, one entry at
+// a time, and so does each with the entries before the first line.
 
-// The first node at or after position i whose father is v, or nodes + 1.
-static int scan_entries(int v, int i)
+enum { LINE = 64 / sizeof(int) };
+
+// The first position from i up to end whose father is v, or end.
+static int scan_entries(int v, int i, int end)
 {
-	while (i <= nodes && father[i] != v)
+	while (i < end && father[i] != v)
 		i++;
 	return i;
+}
+
+// The same up to the first line boundary at or after i.
+static int scan_head(int v, int i)
+{
+	const int line = (i + LINE - 1) / LINE * LINE;
+	return scan_entries(v, i, std::min(line, nodes + 1));
 }
 
 // Written so that any compiler turns the block into vector compares: each
 // compare gives all ones on a match, a mask that ORs together as it is.
 static int scan_blocks(int v, int i)
 {
-	enum { BLOCK = 64 };
+	enum { BLOCK = 4 * LINE };
+	i = scan_head(v, i);
+	if (i % LINE != 0) // a match, or the end, before the first line
+		return i;
 	for (; i + BLOCK - 1 <= nodes; i += BLOCK) {
 		int match = 0;
 		for (int k = 0; k < BLOCK; k++)
@@ -35,28 +56,58 @@ static int scan_blocks(int v, int i)
 		if (match)
 			break;
 	}
-	return scan_entries(v, i);
+	return scan_entries(v, i, nodes + 1);
 }
 
 #ifdef HAVE_AVX2_SCAN
-// A block of 32 entries costs four compares and one branch, and at that
+// A block of two lines costs four compares and one branch, and at that
 // rate the scan runs as fast as the table streams in from the level 2 cache.
 __attribute__((target("avx2"))) static int scan_avx2(int v, int i)
 {
 	const __m256i want = _mm256_set1_epi32(v);
-	for (; i + 31 <= nodes; i += 32) {
+	i = scan_head(v, i);
+	if (i % LINE != 0)
+		return i;
+	for (; i + 2 * LINE - 1 <= nodes; i += 2 * LINE) {
 		const __m256i *p =
 		    reinterpret_cast<const __m256i *>(father + i);
-		__m256i a = _mm256_cmpeq_epi32(_mm256_loadu_si256(p), want);
-		__m256i b = _mm256_cmpeq_epi32(_mm256_loadu_si256(p + 1), want);
-		__m256i c = _mm256_cmpeq_epi32(_mm256_loadu_si256(p + 2), want);
-		__m256i d = _mm256_cmpeq_epi32(_mm256_loadu_si256(p + 3), want);
+		__m256i a = _mm256_cmpeq_epi32(_mm256_load_si256(p), want);
+		__m256i b = _mm256_cmpeq_epi32(_mm256_load_si256(p + 1), want);
+		__m256i c = _mm256_cmpeq_epi32(_mm256_load_si256(p + 2), want);
+		__m256i d = _mm256_cmpeq_epi32(_mm256_load_si256(p + 3), want);
 		__m256i any = _mm256_or_si256(_mm256_or_si256(a, b),
 		                              _mm256_or_si256(c, d));
 		if (!_mm256_testz_si256(any, any))
 			break;
 	}
-	return scan_entries(v, i);
+	return scan_entries(v, i, nodes + 1);
+}
+#endif
+
+#ifdef HAVE_AVX512_SCAN
+// AVX-512 compares a whole line at a time into a mask; a block of four
+// lines costs four compares, three mask ORs and one branch.
+__attribute__((target("avx512f"))) static int scan_avx512(int v, int i)
+{
+	const __m512i want = _mm512_set1_epi32(v);
+	i = scan_head(v, i);
+	if (i % LINE != 0)
+		return i;
+	for (; i + 4 * LINE - 1 <= nodes; i += 4 * LINE) {
+		const __m512i *p =
+		    reinterpret_cast<const __m512i *>(father + i);
+		__mmask16 a =
+		    _mm512_cmpeq_epi32_mask(_mm512_load_si512(p), want);
+		__mmask16 b =
+		    _mm512_cmpeq_epi32_mask(_mm512_load_si512(p + 1), want);
+		__mmask16 c =
+		    _mm512_cmpeq_epi32_mask(_mm512_load_si512(p + 2), want);
+		__mmask16 d =
+		    _mm512_cmpeq_epi32_mask(_mm512_load_si512(p + 3), want);
+		if (!_mm512_kortestz(_mm512_kor(a, b), _mm512_kor(c, d)))
+			break;
+	}
+	return scan_entries(v, i, nodes + 1);
 }
 #endif
 
@@ -64,6 +115,10 @@ using scan = int (*)(int v, int i);
 
 static scan choose_scan()
 {
+#ifdef HAVE_AVX512_SCAN
+	if (__builtin_cpu_supports("avx512f"))
+		return scan_avx512;
+#endif
 #ifdef HAVE_AVX2_SCAN
 	if (__builtin_cpu_supports("avx2"))
 		return scan_avx2;
