@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Black-box tests of the lca binary: usage: cli_test.py path/to/lca"""
+"""Black-box tests of the lca binary.
+
+usage: cli_test.py [EMULATOR [ARG...]] path/to/lca
+"""
 import os
 import random
 import resource
@@ -12,7 +15,7 @@ import unittest
 import model
 from model import COUNT, FATHER, NODES, REACHED_X, REACHED_Y, X, Y
 
-LCA = None
+LCA = []  # the command that runs lca
 
 SMALL = "5 3\n1 1 2 2\n4 5\n4 3\n3 3\n"
 
@@ -90,7 +93,7 @@ def run(stdin, args=(), **kw):
     if isinstance(stdin, str):
         stdin = stdin.encode()
     kw["input" if isinstance(stdin, bytes) else "stdin"] = stdin
-    return subprocess.run([LCA, *args], timeout=120, **kw)
+    return subprocess.run([*LCA, *args], timeout=120, **kw)
 
 
 def chain(n):
@@ -138,7 +141,7 @@ class Limits(unittest.TestCase):
 
 class Streams(unittest.TestCase):
     def test_bad_father_stops_without_reading_on(self):
-        p = subprocess.Popen([LCA], stdin=subprocess.PIPE,
+        p = subprocess.Popen(LCA, stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         p.stdin.write(b"5 1\n1 0\n")
         p.stdin.flush()  # and keep the pipe open
@@ -156,7 +159,7 @@ class Streams(unittest.TestCase):
         n = 200
         rng = random.Random(3)
         fathers = [rng.randint(1, v - 1) for v in range(2, n + 1)]
-        p = subprocess.Popen([LCA], stdin=subprocess.PIPE,
+        p = subprocess.Popen(LCA, stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE)
         try:
             p.stdin.write(("%d 50\n%s\n" % (n, " ".join(
@@ -223,7 +226,7 @@ class Streams(unittest.TestCase):
     def test_runs_sharing_stderr_write_whole_lines(self):
         out, err = os.pipe()
         try:
-            runs = [subprocess.Popen([LCA], stdin=subprocess.PIPE,
+            runs = [subprocess.Popen(LCA, stdin=subprocess.PIPE,
                                      stderr=err) for _ in range(100)]
         finally:
             os.close(err)
@@ -305,5 +308,6 @@ class Garbled(Case):
 
 
 if __name__ == "__main__":
-    LCA = os.path.abspath(sys.argv.pop(1))
+    LCA = sys.argv[1:-1] + [os.path.abspath(sys.argv[-1])]
+    del sys.argv[1:]
     unittest.main(verbosity=2)

@@ -1,0 +1,2 @@
+# The test that stands in for a suite that could not be built.
+message(FATAL_ERROR "not run: install the Debian package ${PACKAGE}")
