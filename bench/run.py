@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Prints labelling and whole-program figures for lca.
+"""Prints each phase of lca beside the limit the machine sets it.
 
 usage: bench/run.py BUILD_DIR [--quick]
 
-BUILD_DIR must hold bench/label_bench (configure with -DLCA_BENCH=ON) and lca.
+BUILD_DIR must hold lca and bench/lca_bench (configure with -DLCA_BENCH=ON).
 --quick runs every step once on small inputs, to see that it works.
 """
 import json
@@ -15,34 +15,69 @@ import tempfile
 import time
 
 
-def label_figures(bench, quick):
-    args = [bench, "--benchmark_format=json"]
-    if quick:
-        args += ["--benchmark_filter=growth/fast/random/1000/"]
-    runs = json.loads(subprocess.run(args, check=True, capture_output=True,
-                                     text=True).stdout)["benchmarks"]
+def medians(bench, pattern):
+    """{benchmark name: (median ms, steps)} for the benchmarks matching."""
+    out = subprocess.run([bench, "--benchmark_format=json",
+                          "--benchmark_filter=" + pattern], check=True,
+                         capture_output=True, text=True).stdout
     ms = {}
-    for r in runs:
+    for r in json.loads(out)["benchmarks"]:
         if r.get("aggregate_name", "median") == "median":
-            ms[r["run_name"].split("/iterations")[0].split("/min_time")[0]] \
-                = r["real_time"]
-    print("labelling, ms (median of 3 for 100000 nodes)")
+            name = r["run_name"].split("/iterations")[0].split("/min_time")[0]
+            ms[name] = (r["real_time"], r.get("steps"))
+    return ms
+
+
+def labelling(build, quick):
+    if quick:
+        return
+    ms = medians(os.path.join(build, "bench", "lca_bench"), "label/")
+    sweep = next(k for k in ms if k.startswith("label/sweep"))
+    limit = ms[sweep][0]
+    print("labelling, 100000 nodes, ms (median of 3)")
     for shape in ["random", "chain", "star"]:
-        fast = ms.get("label/fast/%s/100000" % shape)
-        plain = ms.get("label/plain/%s/100000" % shape)
-        if fast and plain:
-            print("  %-6s  fast %7.1f  plain %7.1f  plain/fast %5.1fx"
-                  % (shape, fast, plain, plain / fast))
-    sweep, fast = ms.get("label/sweep/random/100000"), \
-        ms.get("label/fast/random/100000")
-    if sweep and fast:
-        print("  bare sweep of the table once per node %7.1f ms: "
-              "fast runs at %.0f%% of it" % (sweep, 100 * sweep / fast))
-    print("growth (random trees)")
+        fast = ms["label/fast/%s/100000" % shape][0]
+        plain = ms["label/plain/%s/100000" % shape][0]
+        print("  %-6s  fast %6.1f  plain %7.1f  plain/fast %4.1fx  "
+              "%3.0f%% of the limit" % (shape, fast, plain, plain / fast,
+                                         100 * limit / fast))
+    print("  limit: a bare %s sweep of the aligned table once per node, "
+          "%.1f ms" % (sweep.split("/")[1][len("sweep-"):], limit))
+    ms = medians(os.path.join(build, "bench", "lca_bench_portable"),
+                 "label/(fast/random|sweep)")
+    fast = ms["label/fast/random/100000"][0]
+    limit = next(v[0] for k, v in ms.items() if k.startswith("label/sweep"))
+    print("  portable scan, random  %6.1f  %3.0f%% of the limit "
+          "(%.1f ms in its own run)" % (fast, 100 * limit / fast, limit))
+
+
+def climb(build, quick):
+    ms = medians(os.path.join(build, "bench", "lca_bench"),
+                 "climb/in-order" if quick else "(climb|chase)/")
+    print("climb on a 100000-node chain, ns a step (median of 3)")
+    for order in ["in-order", "shuffled"]:
+        if "climb/" + order not in ms:
+            continue
+        t, steps = ms["climb/" + order]
+        step = t * 1e6 / steps
+        line = "  %-8s  climb %5.2f" % (order, step)
+        if "chase/" + order in ms:
+            t, steps = ms["chase/" + order]
+            chase = t * 1e6 / steps
+            line += "  pointer chase %5.2f  %3.0f%% of the limit" % (
+                chase, 100 * chase / step)
+        print(line)
+
+
+def growth(build, quick):
+    ms = medians(os.path.join(build, "bench", "lca_bench"),
+                 "growth/fast/random/1000/" if quick else "growth/")
+    print("labelling growth (random trees)")
     for n in [1000, 10000, 30000, 100000]:
-        t = ms.get("growth/fast/random/%d" % n)
-        if t:
-            print("  n=%6d  %9.3f ms  %6.2f ns per n^2" % (n, t, t * 1e6 / n / n))
+        if "growth/fast/random/%d" % n in ms:
+            t = ms["growth/fast/random/%d" % n][0]
+            print("  n=%6d  %9.3f ms  %6.3f ns per n^2"
+                  % (n, t, t * 1e6 / n / n))
 
 
 def tree_input(shape, n, q, rng):
@@ -57,14 +92,22 @@ def tree_input(shape, n, q, rng):
                                 "\n".join(pairs))
 
 
-# GNU time reports the peak of the program alone; a parent's own
-# getrusage() would count the interpreter it was forked from.
-TIME = ["/usr/bin/time", "-f", "%M"] if os.path.exists("/usr/bin/time") else []
+def gnu_time():
+    """A prefix that has GNU time report the peak memory of lca alone, or
+    [] where there is none: a child's own getrusage() would count the
+    interpreter that it was forked from."""
+    try:
+        subprocess.run(["time", "-f", "%M", "true"], check=True,
+                       capture_output=True)
+        return ["time", "-f", "%M"]
+    except (OSError, subprocess.CalledProcessError):
+        return []
 
 
-def whole_program(lca, quick):
+def whole_program(build, quick):
     n = 2000 if quick else 100000
     rng = random.Random(11)
+    peak = gnu_time()
     print("whole program, %d nodes: wall time and peak memory" % n)
     for shape in ["random", "chain"]:
         for q in [0, n]:
@@ -72,19 +115,21 @@ def whole_program(lca, quick):
                 f.write(tree_input(shape, n, q, rng).encode())
                 f.seek(0)
                 start = time.perf_counter()
-                p = subprocess.run(TIME + [lca], stdin=f, check=True,
+                p = subprocess.run(peak + [os.path.join(build, "lca")],
+                                   stdin=f, check=True,
                                    stdout=subprocess.DEVNULL,
                                    stderr=subprocess.PIPE, text=True)
                 wall = time.perf_counter() - start
-            peak = "%6.1f MiB" % (int(p.stderr) / 1024) if TIME else "n/a"
-            print("  %-6s %6d queries  %7.3f s  %s" % (shape, q, wall, peak))
+            mib = "%5.1f MiB" % (int(p.stderr) / 1024) if peak else "n/a"
+            print("  %-6s %6d queries  %7.3f s  %s" % (shape, q, wall, mib))
 
 
 def main():
-    build = sys.argv[1]
-    quick = "--quick" in sys.argv
-    label_figures(os.path.join(build, "bench", "label_bench"), quick)
-    whole_program(os.path.join(build, "lca"), quick)
+    if len(sys.argv) < 2 or sys.argv[1].startswith("-"):
+        sys.exit(__doc__.strip().splitlines()[2])
+    build, quick = sys.argv[1], "--quick" in sys.argv
+    for phase in [labelling, climb, growth, whole_program]:
+        phase(build, quick)
 
 
 if __name__ == "__main__":
