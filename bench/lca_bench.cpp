@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Each phase beside the limit the machine sets it: labelling beside a bare
 // sweep that reads the father table once per node, with aligned loads at
 // the widest vector width the processor has, and the climb beside a

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: ISC
 """Prints each phase of lca beside the limit the machine sets it.
 
 usage: bench/run.py BUILD_DIR [--quick]

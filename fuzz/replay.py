@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: ISC
 """Runs lca on every input a campaign kept and checks it against the model.
 
 usage: fuzz/replay.py path/to/lca FINDINGS_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // lca: answer lowest-common-ancestor queries on a tree read from stdin.
 #include <cerrno>
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 #include <algorithm>
 
 #include "tree.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The tree as fixed tables indexed by node number, its depth labels, and
 // the climb that answers a query from them.
 #ifndef LCA_TREE_H

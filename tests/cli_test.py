@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: ISC
 """Black-box tests of the lca binary.
 
 usage: cli_test.py [EMULATOR [ARG...]] path/to/lca

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 """What lca must do with any input, modelled from its rules alone.
 
 run(data) gives (answers, exit status, failed check or None) for the bytes

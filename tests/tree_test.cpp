@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Labelling and climb, driven through the tables as the program drives them.
 #include <algorithm>
 #include <numeric>
