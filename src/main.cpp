@@ -53,10 +53,10 @@ static const char *progname()
 	        : die("%s:%d: %s: Assertion `%s' failed.\n", __FILE__,         \
 	              __LINE__, __PRETTY_FUNCTION__, #cond))
 
-// Every read first flushes pending answers through the tie, so a failed
-// write shows here as well as a failed read.  The write came first.  cin
-// reads through stdin, whose error flag tells a read error from the end of
-// the input or a value that does not parse.
+// Called after each read, which first flushes pending answers through the
+// tie, so a failed write shows here as well as a failed read, and the write
+// came first.  cin reads through stdin, whose error flag tells a read error
+// from the end of the input or a value that does not parse.
 static void check_streams()
 {
 	const int err = errno;

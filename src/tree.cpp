@@ -20,10 +20,10 @@ int depth[MAX_N];
 int level;
 
 // Labelling scans the whole father table once per node, about 10^10
-// comparisons for 100000 nodes, so the scans below test a block of whole
-// cache lines with no branch per entry.  Each then finds the match within
-// the block, or checks the entries left after the last block, one entry at
-// a time, and so does each with the entries before the first line.
+// comparisons for 100000 nodes, so the scans below test blocks of whole
+// cache lines with no branch per entry.  The entries before the first line
+// boundary, those after the last whole block, and the block that holds a
+// match are checked one entry at a time.
 
 enum { LINE = 64 / sizeof(int) };
 
