@@ -85,8 +85,8 @@ __attribute__((target("avx2"))) void sweep_avx2(int)
 			c = _mm256_or_si256(c, _mm256_load_si256(p + 2));
 			d = _mm256_or_si256(d, _mm256_load_si256(p + 3));
 		}
-		benchmark::DoNotOptimize(_mm256_or_si256(_mm256_or_si256(a, b),
-		                                         _mm256_or_si256(c, d)));
+		benchmark::DoNotOptimize(_mm256_or_si256(
+		    _mm256_or_si256(a, b), _mm256_or_si256(c, d)));
 	}
 }
 #endif
@@ -126,14 +126,19 @@ void label(benchmark::State &state, void (*label)(int), Shape shape, int n)
 	}
 }
 
+// Labels a chain of MAX_N - 1 nodes and gives its deepest node.
+int labelled_chain(Shape shape)
+{
+	make_tree(shape, MAX_N - 1);
+	dfs(1);
+	return static_cast<int>(std::max_element(depth, depth + MAX_N) - depth);
+}
+
 // A query from the deepest node of a chain to its root: every step is one
 // dependent load.
 void climb_chain(benchmark::State &state, Shape shape)
 {
-	make_tree(shape, MAX_N - 1);
-	dfs(1);
-	int deepest = static_cast<int>(std::max_element(depth, depth + MAX_N) -
-	                               depth);
+	const int deepest = labelled_chain(shape);
 	for (auto _ : state) {
 		int x = deepest, y = 1;
 		climb(x, y);
@@ -142,17 +147,14 @@ void climb_chain(benchmark::State &state, Shape shape)
 	state.counters["steps"] = depth[deepest] - 1;
 }
 
-// The same walk as the chase through a table of its own.
+// The same walk as a bare chase through a table of its own.
 unsigned next_node[MAX_N];
 
 void chase_chain(benchmark::State &state, Shape shape)
 {
-	make_tree(shape, MAX_N - 1);
-	std::copy(father, father + MAX_N, next_node);
-	dfs(1);
-	int deepest = static_cast<int>(std::max_element(depth, depth + MAX_N) -
-	                               depth);
+	const int deepest = labelled_chain(shape);
 	const int steps = depth[deepest] - 1;
+	std::copy(father, father + MAX_N, next_node);
 	for (auto _ : state) {
 		std::size_t p = static_cast<unsigned>(deepest);
 		for (int k = steps; k > 0; k--)
@@ -166,7 +168,7 @@ void per_rep(benchmark::internal::Benchmark *b, int iterations)
 {
 	b->Unit(benchmark::kMillisecond)
 	    ->Iterations(iterations)
-	    ->Repetitions(3)
+	    ->Repetitions(5)
 	    ->ReportAggregatesOnly(true);
 }
 
@@ -176,20 +178,21 @@ int main(int argc, char **argv)
 {
 	const Sweep sweep = widest_sweep();
 	for (Shape shape : {RANDOM, CHAIN, STAR}) {
-		std::string name = std::string("label/fast/") +
-		                   shape_name[shape] + "/100000";
+		std::string name =
+		    std::string("label/fast/") + shape_name[shape] + "/100000";
 		per_rep(benchmark::RegisterBenchmark(name.c_str(), label, dfs,
 		                                     shape, 100000),
 		        1);
 	}
 	for (Shape shape : {RANDOM, CHAIN, STAR}) {
-		std::string name = std::string("label/plain/") +
-		                   shape_name[shape] + "/100000";
+		std::string name =
+		    std::string("label/plain/") + shape_name[shape] + "/100000";
 		per_rep(benchmark::RegisterBenchmark(name.c_str(), label,
 		                                     plain_dfs, shape, 100000),
 		        1);
 	}
-	std::string name = std::string("label/sweep-") + sweep.width + "/100000";
+	std::string name =
+	    std::string("label/sweep-") + sweep.width + "/100000";
 	per_rep(benchmark::RegisterBenchmark(name.c_str(), label, sweep.run,
 	                                     RANDOM, 100000),
 	        1);
@@ -205,7 +208,8 @@ int main(int argc, char **argv)
 	}
 	for (int n : {1000, 10000, 30000, 100000}) {
 		name = "growth/fast/random/" + std::to_string(n);
-		benchmark::RegisterBenchmark(name.c_str(), label, dfs, RANDOM, n)
+		benchmark::RegisterBenchmark(name.c_str(), label, dfs, RANDOM,
+		                             n)
 		    ->Unit(benchmark::kMillisecond)
 		    ->MinTime(0.3);
 	}

@@ -18,7 +18,10 @@ import time
 
 def medians(bench, pattern):
     """{benchmark name: (median ms, steps)} for the benchmarks matching."""
+    # Repetitions run interleaved, so that a phase and its limit see the
+    # same moods of a shared machine.
     out = subprocess.run([bench, "--benchmark_format=json",
+                          "--benchmark_enable_random_interleaving=true",
                           "--benchmark_filter=" + pattern], check=True,
                          capture_output=True, text=True).stdout
     ms = {}
@@ -35,7 +38,7 @@ def labelling(build, quick):
     ms = medians(os.path.join(build, "bench", "lca_bench"), "label/")
     sweep = next(k for k in ms if k.startswith("label/sweep"))
     limit = ms[sweep][0]
-    print("labelling, 100000 nodes, ms (median of 3)")
+    print("labelling, 100000 nodes, ms (median of 5)")
     for shape in ["random", "chain", "star"]:
         fast = ms["label/fast/%s/100000" % shape][0]
         plain = ms["label/plain/%s/100000" % shape][0]
@@ -55,7 +58,7 @@ def labelling(build, quick):
 def climb(build, quick):
     ms = medians(os.path.join(build, "bench", "lca_bench"),
                  "climb/in-order" if quick else "(climb|chase)/")
-    print("climb on a 100000-node chain, ns a step (median of 3)")
+    print("climb on a 100000-node chain, ns a step (median of 5)")
     for order in ["in-order", "shuffled"]:
         if "climb/" + order not in ms:
             continue
