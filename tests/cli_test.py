@@ -189,7 +189,8 @@ class Streams(unittest.TestCase):
         # name, arguments of run(), diagnostic
         cases = [
             ("directory as input", dict(stdin=directory), read_error),
-            ("closed input", dict(stdin=None, preexec_fn=lambda: os.close(0)),
+            ("closed input", dict(stdin=subprocess.DEVNULL,
+                                  preexec_fn=lambda: os.close(0)),
              read_error),
             ("closed output", dict(stdin=SMALL, stdout=subprocess.DEVNULL,
                                    preexec_fn=lambda: os.close(1)),
