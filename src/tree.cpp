@@ -20,10 +20,10 @@ int depth[MAX_N];
 int level;
 
 // Labelling scans the whole father table once per node, about 10^10
-// comparisons for 100000 nodes, so the scans below test blocks of whole
-// cache lines with no branch per entry.  The entries before the first line
-// boundary, those after the last whole block, and the block that holds a
-// match are checked one entry at a time.
+// comparisons for 100000 nodes, so the block scans below test whole cache
+// lines with no branch per entry.  Each starts on a line boundary and gives
+// the start of the first block that holds a match, or where the whole
+// blocks end; next_child() checks the entries around them one at a time.
 
 enum { LINE = 64 / sizeof(int) };
 
@@ -35,21 +35,11 @@ static int scan_entries(int v, int i, int end)
 	return i;
 }
 
-// The same up to the first line boundary at or after i.
-static int scan_head(int v, int i)
-{
-	const int line = (i + LINE - 1) / LINE * LINE;
-	return scan_entries(v, i, std::min(line, nodes + 1));
-}
-
 // Written so that any compiler turns the block into vector compares: each
 // compare gives all ones on a match, a mask that ORs together as it is.
 static int scan_blocks(int v, int i)
 {
 	enum { BLOCK = 4 * LINE };
-	i = scan_head(v, i);
-	if (i % LINE != 0) // a match, or the end, before the first line
-		return i;
 	for (; i + BLOCK - 1 <= nodes; i += BLOCK) {
 		int match = 0;
 		for (int k = 0; k < BLOCK; k++)
@@ -57,7 +47,7 @@ static int scan_blocks(int v, int i)
 		if (match)
 			break;
 	}
-	return scan_entries(v, i, nodes + 1);
+	return i;
 }
 
 #ifdef HAVE_AVX2_SCAN
@@ -66,9 +56,6 @@ static int scan_blocks(int v, int i)
 __attribute__((target("avx2"))) static int scan_avx2(int v, int i)
 {
 	const __m256i want = _mm256_set1_epi32(v);
-	i = scan_head(v, i);
-	if (i % LINE != 0)
-		return i;
 	for (; i + 2 * LINE - 1 <= nodes; i += 2 * LINE) {
 		const __m256i *p =
 		    reinterpret_cast<const __m256i *>(father + i);
@@ -81,7 +68,7 @@ __attribute__((target("avx2"))) static int scan_avx2(int v, int i)
 		if (!_mm256_testz_si256(any, any))
 			break;
 	}
-	return scan_entries(v, i, nodes + 1);
+	return i;
 }
 #endif
 
@@ -91,9 +78,6 @@ __attribute__((target("avx2"))) static int scan_avx2(int v, int i)
 __attribute__((target("avx512f"))) static int scan_avx512(int v, int i)
 {
 	const __m512i want = _mm512_set1_epi32(v);
-	i = scan_head(v, i);
-	if (i % LINE != 0)
-		return i;
 	for (; i + 4 * LINE - 1 <= nodes; i += 4 * LINE) {
 		const __m512i *p =
 		    reinterpret_cast<const __m512i *>(father + i);
@@ -108,11 +92,23 @@ __attribute__((target("avx512f"))) static int scan_avx512(int v, int i)
 		if (!_mm512_kortestz(_mm512_kor(a, b), _mm512_kor(c, d)))
 			break;
 	}
-	return scan_entries(v, i, nodes + 1);
+	return i;
 }
 #endif
 
 using scan = int (*)(int v, int i);
+
+// The first node at or after position i whose father is v, or nodes + 1:
+// the entries up to the first line boundary one at a time, then whole
+// blocks, then the entries from the block that stopped.
+static int next_child(scan blocks, int v, int i)
+{
+	const int line = (i + LINE - 1) / LINE * LINE;
+	i = scan_entries(v, i, std::min(line, nodes + 1));
+	if (i == line)
+		i = blocks(v, i);
+	return scan_entries(v, i, nodes + 1);
+}
 
 static scan choose_scan()
 {
@@ -132,13 +128,13 @@ static scan choose_scan()
 // position c of its father's scan, which therefore goes on from c + 1.
 void dfs(int v)
 {
-	const scan next_child = choose_scan();
+	const scan blocks = choose_scan();
 	const int top = v;
 	int i = 2;
 
 	depth[v] = ++level;
 	for (;;) {
-		i = next_child(v, i);
+		i = next_child(blocks, v, i);
 		if (i <= nodes) {
 			v = i;
 			i = 2;
