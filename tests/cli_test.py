@@ -8,6 +8,7 @@ import os
 import random
 import resource
 import select
+import signal
 import subprocess
 import sys
 import tempfile
@@ -106,6 +107,12 @@ def small_stack():
     resource.setrlimit(resource.RLIMIT_STACK, (256 << 10, 256 << 10))
 
 
+def small_files():
+    """Files of at most 1000 bytes, and a write beyond that an error."""
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1000, 1000))
+
+
 class Case(unittest.TestCase):
     def assertRuns(self, stdin, out, status, cond):
         r = run(stdin)
@@ -130,9 +137,10 @@ class Table(Case):
 
 class Limits(unittest.TestCase):
     def test_largest_tree_is_accepted(self):
-        star = "100000 2\n%s\n100000 2\n1 99999\n" % " ".join(["1"] * 99999)
+        pairs = "".join("%d %d\n" % (v, 100001 - v) for v in range(1, 100001))
+        star = "100000 100000\n%s\n%s" % (" ".join(["1"] * 99999), pairs)
         r = run(star)
-        self.assertEqual((r.stdout, r.returncode), (b"1\n1\n", 0))
+        self.assertEqual((r.stdout, r.returncode), (b"1\n" * 100000, 0))
 
     def test_deepest_chain_on_a_small_stack(self):
         r = run(chain(100000), preexec_fn=small_stack)
@@ -156,29 +164,45 @@ class Streams(unittest.TestCase):
             p.stdout.close()
             p.stderr.close()
 
-    def test_each_answer_comes_before_the_next_query(self):
+    def test_answers_come_before_lca_waits(self):
+        """A client may wait for the answers to what it has sent before it
+        sends more; lca is told of one pair more than those awaited, so
+        that it never meets its last pair, whose answer an ending run
+        would give anyway."""
         n = 200
         rng = random.Random(3)
-        fathers = [rng.randint(1, v - 1) for v in range(2, n + 1)]
-        p = subprocess.Popen(LCA, stdin=subprocess.PIPE,
-                             stdout=subprocess.PIPE)
-        try:
-            p.stdin.write(("%d 50\n%s\n" % (n, " ".join(
-                map(str, fathers)))).encode())
-            for _ in range(50):
-                x, y = rng.randint(1, n), rng.randint(1, n)
-                p.stdin.write(b"%d %d\n" % (x, y))
-                p.stdin.flush()
-                ready, _, _ = select.select([p.stdout], [], [], 30)
-                self.assertTrue(ready, "no answer within 30 s")
-                line = os.read(p.stdout.fileno(), 100)
-                want = model.common_ancestor([0, 0] + fathers, x, y)
-                self.assertEqual(line, b"%d\n" % want)
-            p.stdin.close()
-            self.assertEqual(p.wait(timeout=30), 0)
-        finally:
-            p.kill()
-            p.stdout.close()
+        fathers = [0, 0] + [rng.randint(1, v - 1) for v in range(2, n + 1)]
+        tree = " ".join(map(str, fathers[2:])).encode()
+        # name, pairs sent in each batch, bytes in each write (0: all)
+        for name, batches, chunk in [("one pair at a time", [1] * 30, 0),
+                                     ("several at once", [4, 1, 9, 16], 0),
+                                     ("one byte at a time", [1, 3], 1)]:
+            with self.subTest(name):
+                p = subprocess.Popen(LCA, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE)
+                self.addCleanup(p.stdout.close)
+                self.addCleanup(p.kill)
+                p.stdin.write(b"%d %d\n%s\n" % (n, sum(batches) + 1, tree))
+                for batch in batches + [1]:
+                    pairs = [(rng.randint(1, n), rng.randint(1, n))
+                             for _ in range(batch)]
+                    data = b"".join(b"%d %d\n" % pair for pair in pairs)
+                    step = chunk or len(data)
+                    for at in range(0, len(data), step):
+                        p.stdin.write(data[at:at + step])
+                        p.stdin.flush()
+                    got = b""
+                    while got.count(b"\n") < batch:
+                        ready, _, _ = select.select([p.stdout], [], [], 30)
+                        self.assertTrue(ready, "no answer within 30 s")
+                        more = os.read(p.stdout.fileno(), 4096)
+                        self.assertTrue(more, "lca closed standard output")
+                        got += more
+                    self.assertEqual(got, b"".join(
+                        b"%d\n" % model.common_ancestor(fathers, x, y)
+                        for x, y in pairs))
+                p.stdin.close()
+                self.assertEqual(p.wait(timeout=30), 0)
 
     def test_failed_streams_are_named(self):
         """A read or write error is reported as such, and stops the run."""
@@ -186,7 +210,11 @@ class Streams(unittest.TestCase):
         write_error = r"\Alca: write error on standard output: .+\n\Z"
         directory = os.open("/", os.O_RDONLY)
         self.addCleanup(os.close, directory)
-        # name, arguments of run(), diagnostic
+        small_file = tempfile.TemporaryFile()
+        self.addCleanup(small_file.close)
+        # Answers that fill no block, to input that takes more than one.
+        padded = "1 700\n" + "1 1%s\n" % (" " * 200) * 700
+        # name, arguments of run(), diagnostic (None: standard error is lost)
         cases = [
             ("directory as input", dict(stdin=directory), read_error),
             ("closed input", dict(stdin=subprocess.DEVNULL,
@@ -195,6 +223,9 @@ class Streams(unittest.TestCase):
             ("closed output", dict(stdin=SMALL, stdout=subprocess.DEVNULL,
                                    preexec_fn=lambda: os.close(1)),
              write_error),
+            # The first write is cut short at the limit, the next fails.
+            ("file size limit", dict(stdin=padded, stdout=small_file,
+                                     preexec_fn=small_files), write_error),
         ]
         if os.path.exists("/dev/full"):
             full = open("/dev/full", "wb")
@@ -204,12 +235,16 @@ class Streams(unittest.TestCase):
                 # The lost answer came before the check that fails.
                 ("write error, then a failing check",
                  dict(stdin="3 2 1 1 2 3 9 9\n", stdout=full), write_error),
+                ("write error, then a read",
+                 dict(stdin=padded, stdout=full), write_error),
+                ("diagnostic lost", dict(stdin="0 0", stderr=full), None),
             ]
         for name, kw, diagnostic in cases:
             with self.subTest(name):
                 r = run(**kw)
                 self.assertEqual(r.returncode, 1)
-                self.assertRegex(r.stderr.decode(), diagnostic)
+                if diagnostic:
+                    self.assertRegex(r.stderr.decode(), diagnostic)
 
     @unittest.skipUnless(os.path.exists("/dev/full"), "no /dev/full")
     def test_lost_output_stops_the_reading(self):
@@ -243,6 +278,20 @@ class Streams(unittest.TestCase):
         self.assertEqual(len(lines), 100)
         for line in lines:
             self.assertRegex(line, model.diagnostic(FATHER))
+
+    def test_unread_input_is_left_to_the_next_reader(self):
+        # name, input, what a reader of the same open file gets after lca
+        for name, data, rest in [
+                ("after the last pair", "3 1\n1 1\n2 3\nREST", "\nREST"),
+                ("after a failed check", "3 1\n1 1\n9 1\nREST", "\nREST"),
+                ("at a value that does not parse", "2 x REST", "x REST"),
+                ("beyond the first block", SMALL + "R" * 150000,
+                 "\n" + "R" * 150000)]:
+            with self.subTest(name), tempfile.TemporaryFile() as f:
+                f.write(data.encode())
+                f.seek(0)
+                run(f)
+                self.assertEqual(os.read(f.fileno(), 200000), rest.encode())
 
     def test_answers_come_before_a_failed_check(self):
         r = run(SMALL.replace("3 3", "3 0"), stderr=subprocess.STDOUT)
@@ -286,7 +335,8 @@ class Differential(unittest.TestCase):
 
 
 class Garbled(Case):
-    """Damaged inputs: the binary must do just what the model does."""
+    """Damaged inputs, read from a file: the binary must do just what the
+    model does, and leave the file where the model stops reading."""
 
     TOKENS = [b"0", b"1", b"-1", b"+", b"-", b"100000", b"100001",
               b"2147483648", b"-2147483649", b" ", b"\t", b"\n", b"\r\n",
@@ -303,10 +353,16 @@ class Garbled(Case):
                 cut = rng.choice([0, 0, 1, 2])
                 data[at:at + cut] = rng.choice(self.TOKENS)
             data = bytes(data)
-            answers, status, cond = model.run(data)
-            with self.subTest(k=k, data=data):
-                self.assertRuns(data, "".join("%d\n" % a for a in answers),
+            answers, status, cond, consumed = model.run(data)
+            with self.subTest(k=k, data=data), \
+                    tempfile.TemporaryFile() as f:
+                f.write(data)
+                f.seek(0)
+                self.assertRuns(f, "".join("%d\n" % a for a in answers),
                                 status, cond)
+                # What lca read ahead and did not consume is given back.
+                self.assertEqual(os.lseek(f.fileno(), 0, os.SEEK_CUR),
+                                 consumed)
 
 
 if __name__ == "__main__":

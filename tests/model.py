@@ -1,10 +1,10 @@
 # SPDX-License-Identifier: ISC
 """What lca must do with any input, modelled from its rules alone.
 
-run(data) gives (answers, exit status, failed check or None) for the bytes
-data.  It shares no code or algorithm with the program: values are parsed
-by hand, reachability comes from child lists, and answers from ancestor
-sets.
+run(data) gives (answers, exit status, failed check or None, bytes consumed)
+for the bytes data.  It shares no code or algorithm with the program:
+values are parsed by hand, reachability comes from child lists, and answers
+from ancestor sets.
 """
 
 import re
@@ -84,6 +84,10 @@ def common_ancestor(father, x, y):
 
 def run(data):
     r = Reader(data)
+    return answer(r) + (r.pos,)
+
+
+def answer(r):
     nodes = r.read()
     queries = r.read()
     if not 1 <= nodes < MAX_N:
