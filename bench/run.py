@@ -88,12 +88,53 @@ def tree_input(shape, n, q, rng):
     name = [1] + rng.sample(range(2, n + 1), n - 1)
     fathers = [0] * (n + 1)
     for k in range(1, n):
-        f = k - 1 if shape == "chain" else rng.randrange(k)
+        if shape == "chain":
+            f = k - 1
+        elif shape == "star":
+            f = 0
+        else:
+            f = rng.randrange(k)
         fathers[name[k]] = name[f]
     pairs = ("%d %d" % (rng.randint(1, n), rng.randint(1, n))
              for _ in range(q))
     return "%d %d\n%s\n%s\n" % (n, q, " ".join(map(str, fathers[2:])),
                                 "\n".join(pairs))
+
+
+def input_file(shape, n, q):
+    f = tempfile.TemporaryFile()
+    f.write(tree_input(shape, n, q, random.Random(11)).encode())
+    return f
+
+
+def cpu_ms(command, stdin):
+    """The user and system time of one run of command on the file stdin,
+    the child's own, without the interpreter that forks it."""
+    stdin.seek(0)
+    p = subprocess.Popen(command, stdin=stdin, stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(p.pid, 0)
+    p.returncode = os.waitstatus_to_exitcode(status)
+    if p.returncode != 0:
+        sys.exit("%s failed" % command[0])
+    return 1000 * (usage.ru_utime + usage.ru_stime)
+
+
+def queries(build, quick):
+    q = 10000 if quick else 1000000
+    runs = 1 if quick else 5
+    lca = [os.path.join(build, "lca")]
+    bare = [os.path.join(build, "bench", "lca_bare_loop")]
+    times = {"lca": [], "bare": []}
+    with input_file("star", 1000, q) as f:
+        for _ in range(runs):  # interleaved, as above
+            times["lca"].append(cpu_ms(lca, f))
+            times["bare"].append(cpu_ms(bare, f))
+    t, limit = (sorted(v)[len(v) // 2] for v in (times["lca"],
+                                                 times["bare"]))
+    print("queries, %d random pairs on a 1000-node star, ms of CPU "
+          "(median of %d)" % (q, runs))
+    print("  lca %6.1f  bare read-and-write loop %6.1f  %3.0f%% of the "
+          "limit" % (t, limit, 100 * limit / t))
 
 
 def gnu_time():
@@ -110,29 +151,29 @@ def gnu_time():
 
 def whole_program(build, quick):
     n = 2000 if quick else 100000
-    rng = random.Random(11)
     peak = gnu_time()
-    print("whole program, %d nodes: wall time and peak memory" % n)
-    for shape in ["random", "chain"]:
-        for q in [0, n]:
-            with tempfile.TemporaryFile() as f:
-                f.write(tree_input(shape, n, q, rng).encode())
-                f.seek(0)
-                start = time.perf_counter()
-                p = subprocess.run(peak + [os.path.join(build, "lca")],
-                                   stdin=f, check=True,
-                                   stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.PIPE, text=True)
-                wall = time.perf_counter() - start
-            mib = "%5.1f MiB" % (int(p.stderr) / 1024) if peak else "n/a"
-            print("  %-6s %6d queries  %7.3f s  %s" % (shape, q, wall, mib))
+    print("whole program: wall time and peak memory")
+    for shape, nodes, q in [("random", n, 0), ("random", n, n),
+                            ("chain", n, 0), ("chain", n, n),
+                            ("random", 1000, 10 * n)]:
+        with input_file(shape, nodes, q) as f:
+            f.seek(0)
+            start = time.perf_counter()
+            p = subprocess.run(peak + [os.path.join(build, "lca")],
+                               stdin=f, check=True,
+                               stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE, text=True)
+            wall = time.perf_counter() - start
+        mib = "%5.1f MiB" % (int(p.stderr) / 1024) if peak else "n/a"
+        print("  %-6s %6d nodes %7d queries  %7.3f s  %s"
+              % (shape, nodes, q, wall, mib))
 
 
 def main():
     if len(sys.argv) < 2 or sys.argv[1].startswith("-"):
         sys.exit(__doc__.strip().splitlines()[2])
     build, quick = sys.argv[1], "--quick" in sys.argv
-    for phase in [labelling, climb, growth, whole_program]:
+    for phase in [labelling, climb, growth, queries, whole_program]:
         phase(build, quick)
 
 
