@@ -63,20 +63,21 @@ static void check_streams()
 
 // The answers given before a failed check go out before its report; if
 // they cannot, that failure came first.
-[[noreturn]] static void check_failed(const char *file, int line,
-                                      const char *function, const char *cond)
+[[noreturn]] static void check_failed(int line, const char *function,
+                                      const char *cond)
 {
 	flush_output();
 	check_output();
-	die("%s:%d: %s: Assertion `%s' failed.\n", file, line, function, cond);
+	die("src/main.cpp:%d: %s: Assertion `%s' failed.\n", line, function,
+	    cond);
 }
 
 // The assertion report of the C library, but made in every build and
-// ending with status 1 instead of abort() and its core dump.
+// ending with status 1 instead of abort() and its core dump.  It names this
+// file as the source tree has it, where __FILE__ would follow whatever
+// prefix maps the build was given, so that it reads the same everywhere.
 #define CHECK(cond)                                                            \
-	((cond)                                                                \
-	     ? (void)0                                                         \
-	     : check_failed(__FILE__, __LINE__, __PRETTY_FUNCTION__, #cond))
+	((cond) ? (void)0 : check_failed(__LINE__, __PRETTY_FUNCTION__, #cond))
 
 int main()
 {
