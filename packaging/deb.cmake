@@ -17,8 +17,16 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# Debian wants the manual page and the changelog compressed.
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/compress.cmake)
+# The package is for the architecture the compiler builds for, which in a
+# cross build is not the one dpkg runs on: Debian's name for the multiarch
+# tuple that CMake found for the compiler.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+	execute_process(COMMAND dpkg-architecture
+		-t${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+		OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
+		OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+set(CPACK_LCA_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/prepare.cmake)
 include(CPack)
