@@ -1,3 +1,3 @@
 # SPDX-License-Identifier: ISC
 # The test that stands in for a suite that could not be built.
-message(FATAL_ERROR "not run: install the Debian package ${PACKAGE}")
+message(FATAL_ERROR "not run: install ${NEED}")
