@@ -9,10 +9,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "lca reads a tree rooted at node 1 and pairs of node numbers from
 standard input, and writes the lowest common ancestor of each pair on
-standard output, one line each, as soon as the pair is read.  Every value
-is checked against the tool's fixed capacity of 100000 nodes, and every
-failure is reported in one line on standard error with a failure exit
-status.")
+standard output, one line each, always before it waits for more input.
+Every value is checked against the tool's fixed capacity of 100000 nodes,
+and every failure is reported in one line on standard error with a failure
+exit status.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
