@@ -23,14 +23,14 @@ endforeach()
 
 # dpkg-shlibdeps computes Depends from the libraries of the architecture
 # it is told of, which for a cross build this machine must have as well.
-set(ENV{DEB_HOST_ARCH} ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
+set(arch "${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}")
+set(ENV{DEB_HOST_ARCH} "${arch}")
 execute_process(COMMAND dpkg --print-architecture
 	OUTPUT_VARIABLE native OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND dpkg --print-foreign-architectures
 	OUTPUT_VARIABLE foreign)
 string(REPLACE "\n" ";" foreign "${foreign}")
-set(arch ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
-if(NOT arch STREQUAL native AND NOT arch IN_LIST foreign)
+if(arch AND NOT arch STREQUAL native AND NOT arch IN_LIST foreign)
 	message(FATAL_ERROR "A package for ${arch} depends on ${arch}'s own "
 		"libraries, and dpkg-shlibdeps can only name them where they "
 		"are installed: dpkg --add-architecture ${arch}; apt-get update; "
