@@ -165,10 +165,9 @@ class Streams(unittest.TestCase):
             p.stderr.close()
 
     def test_answers_come_before_lca_waits(self):
-        """A client may wait for the answers to what it has sent before it
-        sends more; lca is told of one pair more than those awaited, so
-        that it never meets its last pair, whose answer an ending run
-        would give anyway."""
+        """A client waits for the answers to what it has sent before it
+        sends more.  lca is told of one pair more, so that no answer comes
+        from the flush at the end of the run."""
         n = 200
         rng = random.Random(3)
         fathers = [0, 0] + [rng.randint(1, v - 1) for v in range(2, n + 1)]
