@@ -4,7 +4,8 @@
 
 usage: bench/run.py BUILD_DIR [--quick]
 
-BUILD_DIR must hold lca and bench/lca_bench (configure with -DLCA_BENCH=ON).
+BUILD_DIR must hold lca, bench/lca_bench and bench/lca_bare_loop (configure
+with -DLCA_BENCH=ON).
 --quick runs every step once on small inputs, to see that it works.
 """
 import json
