@@ -103,8 +103,10 @@ def tree_input(shape, n, q, rng):
 
 
 def input_file(shape, n, q):
+    """A file holding the input, read from its start."""
     f = tempfile.TemporaryFile()
     f.write(tree_input(shape, n, q, random.Random(11)).encode())
+    f.seek(0)
     return f
 
 
@@ -114,7 +116,7 @@ def cpu_ms(command, stdin):
     stdin.seek(0)
     p = subprocess.Popen(command, stdin=stdin, stdout=subprocess.DEVNULL)
     _, status, usage = os.wait4(p.pid, 0)
-    p.returncode = os.waitstatus_to_exitcode(status)
+    p.returncode = os.waitstatus_to_exitcode(status)  # reaped here
     if p.returncode != 0:
         sys.exit("%s failed" % command[0])
     return 1000 * (usage.ru_utime + usage.ru_stime)
@@ -158,7 +160,6 @@ def whole_program(build, quick):
                             ("chain", n, 0), ("chain", n, n),
                             ("random", 1000, 10 * n)]:
         with input_file(shape, nodes, q) as f:
-            f.seek(0)
             start = time.perf_counter()
             p = subprocess.run(peak + [os.path.join(build, "lca")],
                                stdin=f, check=True,
