@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: ISC
 // Labelling and climb, driven through the tables as the program drives them.
 #include <algorithm>
+#include <cstdio>
 #include <numeric>
 #include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "scan.h"
 #include "tree.h"
 
 namespace
@@ -112,6 +114,8 @@ TEST(Label, LeavesFatherAndSlotsAboveNodesAlone)
 
 TEST(Label, MatchesChainWalkOnRandomShapes)
 {
+	// For the log: which scan this processor let the suite reach.
+	std::printf("labelled with the %s scan\n", choose_scan().name);
 	std::mt19937 rng(1);
 	for (int n : {2, 3, 17, 64, 65, 1000, 4099})
 		for (int spread : {1, 2, 8, n}) {
