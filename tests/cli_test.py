@@ -15,6 +15,7 @@ import tempfile
 import unittest
 
 import model
+import trees
 from model import COUNT, FATHER, NODES, REACHED_X, REACHED_Y, X, Y
 
 LCA = []  # the command that runs lca
@@ -170,7 +171,7 @@ class Streams(unittest.TestCase):
         from the flush at the end of the run."""
         n = 200
         rng = random.Random(3)
-        fathers = [0, 0] + [rng.randint(1, v - 1) for v in range(2, n + 1)]
+        fathers = trees.fathers("random", n, rng)
         tree = " ".join(map(str, fathers[2:])).encode()
         # name, pairs sent in each batch, bytes in each write (0: all)
         for name, batches, chunk in [("one pair at a time", [1] * 30, 0),
@@ -183,8 +184,7 @@ class Streams(unittest.TestCase):
                 self.addCleanup(p.kill)
                 p.stdin.write(b"%d %d\n%s\n" % (n, sum(batches) + 1, tree))
                 for batch in batches + [1]:
-                    pairs = [(rng.randint(1, n), rng.randint(1, n))
-                             for _ in range(batch)]
+                    pairs = trees.pairs(n, batch, rng)
                     data = b"".join(b"%d %d\n" % pair for pair in pairs)
                     step = chunk or len(data)
                     for at in range(0, len(data), step):
@@ -249,9 +249,8 @@ class Streams(unittest.TestCase):
     def test_lost_output_stops_the_reading(self):
         rng = random.Random(6)
         with tempfile.TemporaryFile() as f, open("/dev/full", "wb") as full:
-            pairs = [(rng.randint(1, 2000), rng.randint(1, 2000))
-                     for _ in range(100000)]
-            f.write(tree_input(random_tree(2000, 2000, rng), pairs))
+            f.write(trees.tree_input(trees.fathers("random", 2000, rng),
+                                     trees.pairs(2000, 100000, rng)))
             size = f.tell()
             f.seek(0)
             r = run(f, stdout=full)
@@ -298,36 +297,17 @@ class Streams(unittest.TestCase):
         self.assertTrue(out.startswith("2\n1\nlca: "), out)
 
 
-def tree_input(fathers, pairs):
-    """The input that asks pairs of the tree with fathers[2:]."""
-    return ("%d %d\n%s\n%s\n" % (
-        len(fathers) - 1, len(pairs), " ".join(map(str, fathers[2:])),
-        "\n".join("%d %d" % p for p in pairs))).encode()
-
-
-def random_tree(n, spread, rng):
-    """fathers[v] for v in 0..n, with nodes numbered in shuffled order."""
-    name = [1] + rng.sample(range(2, n + 1), n - 1)
-    fathers = [0] * (n + 1)
-    for k in range(1, n):
-        fathers[name[k]] = name[rng.randint(max(0, k - spread), k - 1)]
-    return fathers
-
-
 class Differential(unittest.TestCase):
     def test_random_trees_against_oracle(self):
         rng = random.Random(4)
         for n in [1, 2, 3, 10, 257, 2000]:
-            for spread in [1, 2, 16, n]:  # from a chain to a random tree
-                fathers = random_tree(n, spread, rng)
-                if spread == 16:  # and a star
-                    fathers = [0, 0] + [1] * (n - 1)
-                pairs = [(rng.randint(1, n), rng.randint(1, n))
-                         for _ in range(500)]
-                stdin = tree_input(fathers, pairs)
+            for shape in ["chain", "narrow", "random", "star"]:
+                fathers = trees.fathers(shape, n, rng)
+                pairs = trees.pairs(n, 500, rng)
+                stdin = trees.tree_input(fathers, pairs)
                 want = "".join("%d\n" % model.common_ancestor(fathers, x, y)
                                for x, y in pairs)
-                with self.subTest(n=n, spread=spread):
+                with self.subTest(n=n, shape=shape):
                     r = run(stdin)
                     self.assertEqual((r.stdout.decode(), r.returncode),
                                      (want, 0))
