@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: ISC
 // lca: answer lowest-common-ancestor queries on a tree read from stdin.
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -81,11 +82,13 @@ static void check_streams()
 
 int main()
 {
-	in >> nodes >> queries;
+	open_input(STDIN_FILENO);
+	read_int(nodes);
+	read_int(queries);
 	check_streams();
 	CHECK(1 <= nodes && nodes < MAX_N);
 	for (int i = 2; i <= nodes; i++) {
-		in >> father[i];
+		read_int(father[i]);
 		check_streams();
 		CHECK(1 <= father[i] && father[i] < MAX_N);
 	}
@@ -98,14 +101,15 @@ int main()
 		int x = 0, y = 0;
 		// Should this wait for input, the answers so far go out first,
 		// so a client on a pipe has them before it must send this pair.
-		in >> x >> y;
+		read_int(x);
+		read_int(y);
 		check_streams();
 		CHECK(1 <= x && x < MAX_N);
 		CHECK(1 <= y && y < MAX_N);
 		CHECK(reached(x));
 		CHECK(reached(y));
 		climb(x, y);
-		out << x << '\n';
+		write_int(x);
 	}
 
 	flush_output();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: ISC
 #include <cerrno>
-#include <streambuf>
+#include <climits>
+#include <cstdint>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -9,84 +11,214 @@
 int read_error;
 int write_error;
 
-namespace
-{
-
 // Input is read in blocks as large as a pipe holds.  Answers are a small
 // share of the bytes, and a small output block lets a failed write stop
 // the run soon after the answers it lost.
-char input[1 << 16];
-char output[1 << 13];
+enum { BLOCK = 1 << 16 };
+// After the block, the byte that ends it and room to load eight bytes at
+// its last one.
+static char input[BLOCK + 8];
+static char output[1 << 13];
 
-class input_buffer : public std::streambuf
+static int input_fd;
+// The bytes read and not yet consumed; *end, just past them, is always a
+// byte that is neither white space nor a digit, so that the scans over a
+// value stop there without counting.
+static char *next = input, *end = input;
+// Set once a read has failed or met the end of the input, as the stream's
+// state would be: from then on nothing is read.
+static bool stopped;
+static char *out = output;
+
+void open_input(int fd)
 {
-protected:
-	// Called when all that was read has been consumed.
-	int_type underflow() override
-	{
-		// No answer waits while lca waits: the read may block, so
-		// the answers given so far go out first.  After a failed
-		// write, nothing more is read.
-		if (!flush_output())
-			return traits_type::eof();
-		const ssize_t n = read(STDIN_FILENO, input, sizeof input);
-		if (n <= 0) {
-			if (n < 0)
-				read_error = errno;
-			return traits_type::eof();
-		}
-		setg(input, input, input + n);
-		return traits_type::to_int_type(*gptr());
+	input_fd = fd;
+	next = end = input;
+	*end = '\0';
+	stopped = false;
+}
+
+// Replaces the consumed block by the next one, or meets the end of the
+// input.  No answer waits while lca waits: the read may block, so the
+// answers given so far go out first.  After a failed write, nothing more
+// is read.
+static bool refill()
+{
+	if (!flush_output())
+		return false;
+	const ssize_t n = read(input_fd, input, BLOCK);
+	if (n <= 0) {
+		if (n < 0)
+			read_error = errno;
+		return false;
 	}
-};
+	next = input;
+	end = input + n;
+	*end = '\0';
+	return true;
+}
 
-class output_buffer : public std::streambuf
+static bool is_space(char c)
 {
-public:
-	output_buffer() { setp(output, output + sizeof output); }
+	return c == ' ' || static_cast<unsigned char>(c - '\t') < 5;
+}
 
-protected:
-	// Writes the block, which may take more than one write; a failed
-	// write sets out's badbit, so nothing is written after it.
-	int sync() override
-	{
-		for (const char *p = pbase(); p < pptr();) {
-			const ssize_t n = write(STDOUT_FILENO, p, pptr() - p);
-			if (n < 0) {
-				write_error = errno;
-				return -1;
-			}
-			p += n;
+static bool is_digit(char c)
+{
+	return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// The digits from next on, in as many blocks as they take, into magnitude,
+// which stops growing once it is beyond every int.  False if there is none.
+static bool read_digits(std::uint64_t &magnitude)
+{
+	const std::uint64_t beyond = std::uint64_t{1} << 32;
+	bool digits = false;
+	magnitude = 0;
+	for (;;) {
+		char *p = next;
+		for (; is_digit(*p); p++)
+			if (magnitude < beyond)
+				magnitude = magnitude * 10 + (*p - '0');
+		digits |= p != next;
+		next = p;
+		if (next != end)
+			return digits;
+		// Where the input ends, the value stands, but nothing after
+		// it is read.
+		if (!refill()) {
+			stopped = true;
+			return digits;
 		}
-		setp(output, output + sizeof output);
+	}
+}
+
+// The number of digits at p, from one to seven, when a byte inside the
+// block ends them, with their value in magnitude; 0 otherwise.
+static int short_digits(const char *p, std::uint64_t &magnitude)
+{
+	// The eight bytes as they lie in memory, the first the lowest, each
+	// less '0': a digit becomes its value, and everything else a byte
+	// with its top bit set, or one to which 0x76 adds it.
+	std::uint64_t x;
+	std::memcpy(&x, p, sizeof x);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+	x = __builtin_bswap64(x);
+#endif
+	x -= 0x3030303030303030;
+	const std::uint64_t other =
+	    (x | (x + 0x7676767676767676)) & 0x8080808080808080;
+	if (other == 0)
 		return 0;
+	const int length = __builtin_ctzll(other) / 8;
+	if (length == 0 || p + length == end)
+		return 0;
+	// Shifted to the top, the digits read as eight with leading zeros,
+	// which pair up, then make fours, then the whole.
+	x <<= 64 - 8 * length;
+	x = x * 10 + (x >> 8);
+	magnitude =
+	    ((x & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
+	     ((x >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32))) >>
+	    32;
+	return length;
+}
+
+// Any value, wherever it lies: across blocks, with any number of digits,
+// at the end of the input.  Kept out of read_int(), which thus needs no
+// registers saved for it.
+[[gnu::noinline]] static bool read_any_int(int &value)
+{
+	if (stopped)
+		return false;
+	for (;;) {
+		while (is_space(*next))
+			next++;
+		if (next != end)
+			break;
+		if (!refill()) {
+			stopped = true;
+			return false;
+		}
 	}
+	const bool negative = *next == '-';
+	if (negative || *next == '+')
+		next++;
 
-	// Only sputc() and sputn() call this, with a character, when the
-	// block is full.
-	int_type overflow(int_type c) override
-	{
-		if (sync() != 0)
-			return traits_type::eof();
-		return sputc(traits_type::to_char_type(c));
+	std::uint64_t magnitude;
+	const std::uint64_t most =
+	    negative ? std::uint64_t{INT_MAX} + 1 : INT_MAX;
+	if (!read_digits(magnitude)) {
+		value = 0;
+	} else if (magnitude > most) {
+		value = negative ? INT_MIN : INT_MAX;
+	} else {
+		value = static_cast<int>(negative ? 0 - magnitude : magnitude);
+		return true;
 	}
-};
+	stopped = true;
+	return false;
+}
 
-input_buffer inbuf;
-output_buffer outbuf;
+// Most values lie wholly inside the block, unsigned, with a few digits,
+// and are read with no test for the block's end at each byte; the rest are
+// left to read_any_int(), which starts over from next.
+bool read_int(int &value)
+{
+	char *p = next;
+	while (is_space(*p))
+		p++;
+	std::uint64_t magnitude;
+	const int length = short_digits(p, magnitude);
+	if (length == 0 || stopped)
+		return read_any_int(value);
+	next = p + length;
+	value = static_cast<int>(magnitude);
+	return true;
+}
 
-} // namespace
+void write_int(int v)
+{
+	static const unsigned power[] = {
+	    1,      10,      100,      1000,      10000,
+	    100000, 1000000, 10000000, 100000000, 1000000000};
+	// Room for the ten digits of any int and the newline.
+	if (output + sizeof output - out < 11)
+		flush_output();
+	// The number of digits, from the number of bits.
+	unsigned u = static_cast<unsigned>(v);
+	const int log = (32 - __builtin_clz(u | 1)) * 1233 >> 12;
+	const int length = log + 1 - ((u | 1) < power[log]);
+	char *d = out + length;
+	*d = '\n';
+	do
+		*--d = static_cast<char>('0' + u % 10);
+	while (u /= 10);
+	out += length + 1;
+}
 
-std::istream in(&inbuf);
-std::ostream out(&outbuf);
-
+// A block may take more than one write.  What a failed write lost is
+// dropped, and nothing is written after it.
 bool flush_output()
 {
-	return static_cast<bool>(out.flush());
+	for (const char *p = output; write_error == 0 && p < out;) {
+		const ssize_t n = write(STDOUT_FILENO, p, out - p);
+		if (n < 0)
+			write_error = errno;
+		else
+			p += n;
+	}
+	out = output;
+	return write_error == 0;
+}
+
+std::size_t unread()
+{
+	return static_cast<std::size_t>(end - next);
 }
 
 void give_back_input()
 {
 	// Fails on a pipe or a terminal, where nothing can be given back.
-	lseek(STDIN_FILENO, -in.rdbuf()->in_avail(), SEEK_CUR);
+	lseek(input_fd, -static_cast<off_t>(unread()), SEEK_CUR);
 }

@@ -1,25 +1,38 @@
 // SPDX-License-Identifier: ISC
-// Standard input and output for the formatted stream operators, moved in
-// large blocks: a system call per block, never one per value.
+// Decimal integers read from a descriptor and answers written to standard
+// output, both moved in large blocks: a system call per block, never one
+// per value.
 #ifndef LCA_STREAM_H
 #define LCA_STREAM_H
 
-#include <istream>
-#include <ostream>
+#include <cstddef>
 
-extern std::istream in;
-extern std::ostream out;
+// Starts reading from fd, from its current offset.
+void open_input(int fd);
+
+// Reads the next value as the formatted extraction of an int reads it in
+// the "C" locale, and says whether it holds one.  White space (" \t\n\v\f\r")
+// is skipped, then one sign and every digit that follows are consumed.
+// With no digit the value becomes 0; beyond the int range it becomes the
+// nearer limit; either is a failure.  After a failure, or once the end of
+// the input has been met, no later read consumes or stores anything.
+bool read_int(int &value);
+
+// Adds v, which is not negative, and a newline to the answers.
+void write_int(int v);
 
 // The errno of the read or write that failed, or 0.  After a failed read
 // nothing more is read; after a failed write nothing more is written.
 extern int read_error;
 extern int write_error;
 
-// Writes what out holds; false once a write has failed.
+// Writes the answers given so far; false once a write has failed.
 bool flush_output();
 
-// Moves a seekable standard input back to the first character that in has
-// not consumed, giving back what was read ahead.
+// Bytes read ahead of what read_int() has consumed.
+std::size_t unread();
+
+// Moves a seekable input back to the first byte not consumed.
 void give_back_input();
 
 #endif
