@@ -4,7 +4,8 @@
 // the widest vector width the processor has, and the climb beside a
 // pointer chase through a table of the same size.
 #include <algorithm>
-#include <numeric>
+#include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,36 +16,22 @@
 #include <immintrin.h>
 #endif
 
+#include "scan.h"
 #include "tree.h"
+#include "trees.h"
 
 namespace
 {
 
-enum Shape { RANDOM, CHAIN, STAR, SHUFFLED_CHAIN, SORTED_CHAIN };
-const char *const shape_name[] = {"random", "chain", "star", "shuffled",
-                                  "in-order"};
-
-// Node 1 is the root; the others are numbered in shuffled order, except
-// in the sorted chain, where the father of each node is the one before.
-void make_tree(Shape shape, int n)
+// The tree of the shape named, in father, with its labels cleared.
+void make(const char *shape, int n)
 {
 	std::mt19937 rng(7);
-	std::vector<int> name(n);
-	std::iota(name.begin(), name.end(), 1);
-	if (shape != SORTED_CHAIN)
-		std::shuffle(name.begin() + 1, name.end(), rng);
+	const std::vector<int> fathers = make_tree(shape, n, rng);
 	std::fill(father, father + MAX_N, 0);
 	std::fill(depth, depth + MAX_N, 0);
+	std::copy(fathers.begin(), fathers.end(), father);
 	nodes = n;
-	for (int k = 1; k < n; k++) {
-		int f = std::uniform_int_distribution<int>(0, k - 1)(rng);
-		if (shape == CHAIN || shape == SHUFFLED_CHAIN ||
-		    shape == SORTED_CHAIN)
-			f = k - 1;
-		if (shape == STAR)
-			f = 0;
-		father[name[k]] = name[f];
-	}
 }
 
 // The labelling loop as plainly as it can be written.
@@ -57,14 +44,15 @@ void plain_dfs(int v)
 	level--;
 }
 
-// The sweeps read every line of the table up to nodes once per node, and
-// compare nothing.  Four accumulators keep the ORs off the critical path.
+// The sweeps read every whole block of two lines in the table up to nodes
+// once per node, and compare nothing.  Several accumulators keep the ORs
+// off the critical path.
 #if defined(__x86_64__)
 __attribute__((target("avx512f"))) void sweep_avx512(int)
 {
 	for (int v = 1; v <= nodes; v++) {
 		__m512i a = _mm512_setzero_si512(), b = a;
-		for (int i = 0; i <= nodes; i += 32) {
+		for (int i = 0; i + 32 <= nodes + 1; i += 32) {
 			a = _mm512_or_si512(a, _mm512_load_si512(father + i));
 			b = _mm512_or_si512(b,
 			                    _mm512_load_si512(father + i + 16));
@@ -77,7 +65,7 @@ __attribute__((target("avx2"))) void sweep_avx2(int)
 {
 	for (int v = 1; v <= nodes; v++) {
 		__m256i a = _mm256_setzero_si256(), b = a, c = a, d = a;
-		for (int i = 0; i <= nodes; i += 32) {
+		for (int i = 0; i + 32 <= nodes + 1; i += 32) {
 			const __m256i *p =
 			    reinterpret_cast<const __m256i *>(father + i);
 			a = _mm256_or_si256(a, _mm256_load_si256(p));
@@ -117,28 +105,29 @@ Sweep widest_sweep()
 	return {"plain", sweep_plain};
 }
 
-void label(benchmark::State &state, void (*label)(int), Shape shape, int n)
+void label(benchmark::State &state, void (*label)(int), const char *shape,
+           int n)
 {
-	make_tree(shape, n);
+	make(shape, n);
 	for (auto _ : state) {
 		label(1);
 		benchmark::ClobberMemory();
 	}
 }
 
-// Labels a chain of MAX_N - 1 nodes and gives its deepest node.
-int labelled_chain(Shape shape)
+// Labels a chain of n nodes and gives its deepest node.
+int labelled_chain(const char *shape, int n)
 {
-	make_tree(shape, MAX_N - 1);
+	make(shape, n);
 	dfs(1);
 	return static_cast<int>(std::max_element(depth, depth + MAX_N) - depth);
 }
 
 // A query from the deepest node of a chain to its root: every step is one
 // dependent load.
-void climb_chain(benchmark::State &state, Shape shape)
+void climb_chain(benchmark::State &state, const char *shape, int n)
 {
-	const int deepest = labelled_chain(shape);
+	const int deepest = labelled_chain(shape, n);
 	for (auto _ : state) {
 		int x = deepest, y = 1;
 		climb(x, y);
@@ -150,9 +139,9 @@ void climb_chain(benchmark::State &state, Shape shape)
 // The same walk as a bare chase through a table of its own.
 unsigned next_node[MAX_N];
 
-void chase_chain(benchmark::State &state, Shape shape)
+void chase_chain(benchmark::State &state, const char *shape, int n)
 {
-	const int deepest = labelled_chain(shape);
+	const int deepest = labelled_chain(shape, n);
 	const int steps = depth[deepest] - 1;
 	std::copy(father, father + MAX_N, next_node);
 	for (auto _ : state) {
@@ -164,55 +153,84 @@ void chase_chain(benchmark::State &state, Shape shape)
 	state.counters["steps"] = steps;
 }
 
-void per_rep(benchmark::internal::Benchmark *b, int iterations)
+// A chain of dependent 64-bit multiplies, three cycles each on x86-64,
+// which gives the clock the core really runs at.
+void multiplies(benchmark::State &state)
 {
-	b->Unit(benchmark::kMillisecond)
-	    ->Iterations(iterations)
-	    ->Repetitions(5)
-	    ->ReportAggregatesOnly(true);
+	const long count = state.range(0);
+	std::uint64_t x = 1, k = 0x9e3779b97f4a7c15;
+	benchmark::DoNotOptimize(k);
+	for (auto _ : state) {
+		for (long i = 0; i < count; i++) {
+			x *= k;
+			asm("" : "+r"(x));
+		}
+		benchmark::DoNotOptimize(x);
+	}
+	state.counters["multiplies"] = static_cast<double>(count);
 }
 
 } // namespace
 
+// --quick runs each benchmark once, on small trees, to see that it works.
 int main(int argc, char **argv)
 {
+	const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+	if (quick)
+		argv[1] = argv[0], argc--, argv++;
+	const int n = quick ? 2000 : 100000;
+	const auto once = [quick](benchmark::internal::Benchmark *b,
+	                          int iterations) {
+		b->Unit(benchmark::kMillisecond)
+		    ->Iterations(quick ? 1 : iterations)
+		    ->Repetitions(quick ? 1 : 5)
+		    ->ReportAggregatesOnly(!quick);
+	};
 	const Sweep sweep = widest_sweep();
-	for (Shape shape : {RANDOM, CHAIN, STAR}) {
-		std::string name =
-		    std::string("label/fast/") + shape_name[shape] + "/100000";
-		per_rep(benchmark::RegisterBenchmark(name.c_str(), label, dfs,
-		                                     shape, 100000),
-		        1);
+	for (const char *shape : {"random", "chain", "star"}) {
+		std::string size = "/" + std::to_string(n);
+		once(benchmark::RegisterBenchmark(
+		         ("label/fast/" + (shape + size)).c_str(), label, dfs,
+		         shape, n),
+		     1);
+		once(benchmark::RegisterBenchmark(
+		         ("label/plain/" + (shape + size)).c_str(), label,
+		         plain_dfs, shape, n),
+		     1);
 	}
-	for (Shape shape : {RANDOM, CHAIN, STAR}) {
-		std::string name =
-		    std::string("label/plain/") + shape_name[shape] + "/100000";
-		per_rep(benchmark::RegisterBenchmark(name.c_str(), label,
-		                                     plain_dfs, shape, 100000),
-		        1);
+	once(benchmark::RegisterBenchmark(
+	         (std::string("label/sweep-") + sweep.width).c_str(), label,
+	         sweep.run, "random", n),
+	     1);
+	for (const char *shape : {"in-order", "chain"}) {
+		once(benchmark::RegisterBenchmark(
+		         (std::string("climb/") + shape).c_str(), climb_chain,
+		         shape, n),
+		     200);
+		once(benchmark::RegisterBenchmark(
+		         (std::string("chase/") + shape).c_str(), chase_chain,
+		         shape, n),
+		     200);
 	}
-	std::string name =
-	    std::string("label/sweep-") + sweep.width + "/100000";
-	per_rep(benchmark::RegisterBenchmark(name.c_str(), label, sweep.run,
-	                                     RANDOM, 100000),
-	        1);
-	for (Shape shape : {SORTED_CHAIN, SHUFFLED_CHAIN}) {
-		name = std::string("climb/") + shape_name[shape];
-		per_rep(benchmark::RegisterBenchmark(name.c_str(), climb_chain,
-		                                     shape),
-		        200);
-		name = std::string("chase/") + shape_name[shape];
-		per_rep(benchmark::RegisterBenchmark(name.c_str(), chase_chain,
-		                                     shape),
-		        200);
+	for (int size : {1000, 10000, 30000, 100000}) {
+		if (quick && size > n)
+			break;
+		auto *b = benchmark::RegisterBenchmark(
+		    ("growth/fast/random/" + std::to_string(size)).c_str(),
+		    label, dfs, "random", size);
+		b->Unit(benchmark::kMillisecond);
+		if (quick)
+			b->Iterations(1);
+		else
+			b->MinTime(0.3);
 	}
-	for (int n : {1000, 10000, 30000, 100000}) {
-		name = "growth/fast/random/" + std::to_string(n);
-		benchmark::RegisterBenchmark(name.c_str(), label, dfs, RANDOM,
-		                             n)
-		    ->Unit(benchmark::kMillisecond)
-		    ->MinTime(0.3);
-	}
+	benchmark::RegisterBenchmark("clock", multiplies)
+	    ->Arg(quick ? 1000000 : 200000000)
+	    ->Unit(benchmark::kMillisecond)
+	    ->Iterations(1)
+	    ->Repetitions(quick ? 1 : 5)
+	    ->ReportAggregatesOnly(!quick);
+	benchmark::AddCustomContext("scan", choose_scan().name);
 	benchmark::Initialize(&argc, argv);
 	benchmark::RunSpecifiedBenchmarks();
 	benchmark::Shutdown();

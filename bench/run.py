@@ -4,79 +4,106 @@
 
 usage: bench/run.py BUILD_DIR [--quick]
 
-BUILD_DIR must hold lca, bench/lca_bench and bench/lca_bare_loop (configure
-with -DLCA_BENCH=ON).
---quick runs every step once on small inputs, to see that it works.
+BUILD_DIR must hold lca and the programs of bench/ (configure with
+-DLCA_BENCH=ON).  --quick runs every step once on small inputs, to see that
+it works; its figures mean nothing.
 """
 import json
 import os
+import platform
 import random
 import subprocess
 import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests"))
+import trees  # noqa: E402
 
-def medians(bench, pattern):
-    """{benchmark name: (median ms, steps)} for the benchmarks matching."""
+
+def runs(quick):
+    return 1 if quick else 5
+
+
+def medians(bench, pattern, quick):
+    """{benchmark name: (median ms, counters)} for the benchmarks matching."""
     # Repetitions run interleaved, so that a phase and its limit see the
     # same moods of a shared machine.
-    out = subprocess.run([bench, "--benchmark_format=json",
-                          "--benchmark_enable_random_interleaving=true",
-                          "--benchmark_filter=" + pattern], check=True,
-                         capture_output=True, text=True).stdout
+    out = subprocess.run([bench] + ["--quick"] * quick + [
+        "--benchmark_format=json",
+        "--benchmark_enable_random_interleaving=true",
+        "--benchmark_filter=" + pattern], check=True, capture_output=True,
+        text=True).stdout
     ms = {}
     for r in json.loads(out)["benchmarks"]:
         if r.get("aggregate_name", "median") == "median":
             name = r["run_name"].split("/iterations")[0].split("/min_time")[0]
-            ms[name] = (r["real_time"], r.get("steps"))
+            ms[name] = (r["real_time"], r)
     return ms
 
 
+def processor(build, quick):
+    """The processor's name and the clock its core runs at."""
+    name = platform.processor() or platform.machine()
+    fields = {}
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                key, _, value = line.partition(":")
+                fields.setdefault(key.strip(), value.strip())
+        name = "%s (family %s, model %s)" % (
+            fields["model name"], fields["cpu family"], fields["model"])
+    except (OSError, KeyError):
+        pass
+    clock = "clock not measured"
+    if platform.machine() == "x86_64":
+        t, r = medians(bench_path(build), "clock", quick)["clock/%d" % (
+            1000000 if quick else 200000000)]
+        clock = "%.2f GHz, from a chain of dependent multiplies" % (
+            3 * r["multiplies"] / (t * 1e6))
+    print("processor: %s, %s" % (name, clock))
+
+
+def bench_path(build, portable=False):
+    return os.path.join(build, "bench",
+                        "lca_bench_portable" if portable else "lca_bench")
+
+
 def labelling(build, quick):
-    if quick:
-        return
-    ms = medians(os.path.join(build, "bench", "lca_bench"), "label/")
+    n = 2000 if quick else 100000
+    ms = medians(bench_path(build), "label/", quick)
     sweep = next(k for k in ms if k.startswith("label/sweep"))
     limit = ms[sweep][0]
-    print("labelling, 100000 nodes, ms (median of 5)")
+    print("labelling, %d nodes, ms (median of %d)" % (n, runs(quick)))
     for shape in ["random", "chain", "star"]:
-        fast = ms["label/fast/%s/100000" % shape][0]
-        plain = ms["label/plain/%s/100000" % shape][0]
+        fast = ms["label/fast/%s/%d" % (shape, n)][0]
+        plain = ms["label/plain/%s/%d" % (shape, n)][0]
         print("  %-6s  fast %6.1f  plain %7.1f  plain/fast %4.1fx  "
               "%3.0f%% of the limit" % (shape, fast, plain, plain / fast,
                                          100 * limit / fast))
     print("  limit: a bare %s sweep of the aligned table once per node, "
-          "%.1f ms" % (sweep.split("/")[1][len("sweep-"):], limit))
-    ms = medians(os.path.join(build, "bench", "lca_bench_portable"),
-                 "label/(fast/random|sweep)")
-    fast = ms["label/fast/random/100000"][0]
+          "%.1f ms" % (sweep[len("label/sweep-"):], limit))
+    ms = medians(bench_path(build, portable=True),
+                 "label/(fast/random|sweep)", quick)
+    fast = ms["label/fast/random/%d" % n][0]
     limit = next(v[0] for k, v in ms.items() if k.startswith("label/sweep"))
     print("  portable scan, random  %6.1f  %3.0f%% of the limit "
           "(%.1f ms in its own run)" % (fast, 100 * limit / fast, limit))
 
 
 def climb(build, quick):
-    ms = medians(os.path.join(build, "bench", "lca_bench"),
-                 "climb/in-order" if quick else "(climb|chase)/")
-    print("climb on a 100000-node chain, ns a step (median of 5)")
-    for order in ["in-order", "shuffled"]:
-        if "climb/" + order not in ms:
-            continue
-        t, steps = ms["climb/" + order]
-        step = t * 1e6 / steps
-        line = "  %-8s  climb %5.2f" % (order, step)
-        if "chase/" + order in ms:
-            t, steps = ms["chase/" + order]
-            chase = t * 1e6 / steps
-            line += "  pointer chase %5.2f  %3.0f%% of the limit" % (
-                chase, 100 * chase / step)
-        print(line)
+    ms = medians(bench_path(build), "(climb|chase)/", quick)
+    print("climb on a %d-node chain, ns a step (median of %d)"
+          % (2000 if quick else 100000, runs(quick)))
+    for shape, order in [("in-order", "in-order"), ("chain", "shuffled")]:
+        step, chase = (t * 1e6 / r["steps"] for t, r in (
+            ms["climb/" + shape], ms["chase/" + shape]))
+        print("  %-8s  climb %5.2f  pointer chase %5.2f  %3.0f%% of the "
+              "limit" % (order, step, chase, 100 * chase / step))
 
 
 def growth(build, quick):
-    ms = medians(os.path.join(build, "bench", "lca_bench"),
-                 "growth/fast/random/1000/" if quick else "growth/")
+    ms = medians(bench_path(build), "growth/", quick)
     print("labelling growth (random trees)")
     for n in [1000, 10000, 30000, 100000]:
         if "growth/fast/random/%d" % n in ms:
@@ -85,27 +112,12 @@ def growth(build, quick):
                   % (n, t, t * 1e6 / n / n))
 
 
-def tree_input(shape, n, q, rng):
-    name = [1] + rng.sample(range(2, n + 1), n - 1)
-    fathers = [0] * (n + 1)
-    for k in range(1, n):
-        if shape == "chain":
-            f = k - 1
-        elif shape == "star":
-            f = 0
-        else:
-            f = rng.randrange(k)
-        fathers[name[k]] = name[f]
-    pairs = ("%d %d" % (rng.randint(1, n), rng.randint(1, n))
-             for _ in range(q))
-    return "%d %d\n%s\n%s\n" % (n, q, " ".join(map(str, fathers[2:])),
-                                "\n".join(pairs))
-
-
 def input_file(shape, n, q):
     """A file holding the input, read from its start."""
+    rng = random.Random(11)
     f = tempfile.TemporaryFile()
-    f.write(tree_input(shape, n, q, random.Random(11)).encode())
+    f.write(trees.tree_input(trees.fathers(shape, n, rng),
+                             trees.pairs(n, q, rng)))
     f.seek(0)
     return f
 
@@ -124,20 +136,25 @@ def cpu_ms(command, stdin):
 
 def queries(build, quick):
     q = 10000 if quick else 1000000
-    runs = 1 if quick else 5
-    lca = [os.path.join(build, "lca")]
-    bare = [os.path.join(build, "bench", "lca_bare_loop")]
-    times = {"lca": [], "bare": []}
+    programs = [
+        ("lca", "lca", os.path.join(build, "lca")),
+        ("bare", "bare loop, lca's reader and writer",
+         os.path.join(build, "bench", "lca_bare_loop")),
+        ("iostream", "bare loop, >> and <<",
+         os.path.join(build, "bench", "lca_iostream_loop")),
+        ("tokens", "token count, nothing converted",
+         os.path.join(build, "bench", "lca_token_loop"))]
+    times = {key: [] for key, _, _ in programs}
     with input_file("star", 1000, q) as f:
-        for _ in range(runs):  # interleaved, as above
-            times["lca"].append(cpu_ms(lca, f))
-            times["bare"].append(cpu_ms(bare, f))
-    t, limit = (sorted(v)[len(v) // 2] for v in (times["lca"],
-                                                 times["bare"]))
+        for _ in range(runs(quick)):  # interleaved, as above
+            for key, _, path in programs:
+                times[key].append(cpu_ms([path], f))
+    t = {key: sorted(v)[len(v) // 2] for key, v in times.items()}
     print("queries, %d random pairs on a 1000-node star, ms of CPU "
-          "(median of %d)" % (q, runs))
-    print("  lca %6.1f  bare read-and-write loop %6.1f  %3.0f%% of the "
-          "limit" % (t, limit, 100 * limit / t))
+          "(median of %d)" % (q, runs(quick)))
+    for key, label, _ in programs:
+        print("  %-36s %6.1f  %4.2fx the token count"
+              % (label, t[key], t[key] / t["tokens"]))
 
 
 def gnu_time():
@@ -175,7 +192,8 @@ def main():
     if len(sys.argv) < 2 or sys.argv[1].startswith("-"):
         sys.exit(__doc__.strip().splitlines()[2])
     build, quick = sys.argv[1], "--quick" in sys.argv
-    for phase in [labelling, climb, growth, queries, whole_program]:
+    for phase in [processor, labelling, climb, growth, queries,
+                  whole_program]:
         phase(build, quick)
 
 
