@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: ISC
 # A cross build for 64-bit Arm with Debian's g++-aarch64-linux-gnu, whose
-# tests run lca under qemu-aarch64 from qemu-user; see the README.
+# tests run lca under qemu-aarch64 from qemu-user; see HACKING.md.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
+set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
 
