@@ -43,6 +43,9 @@ CASES = [
     ("single node, no digit in count", "1 x", "", 0, None),
     ("father numbered above child", "3 3\n3 1\n2 3\n2 1\n2 2\n",
      "3\n1\n2\n", 0, None),
+    # lca reads 64 KiB at a time.
+    ("value across two blocks", "3 1\n%s0001 1\n2 3\n" % (" " * 65530),
+     "1\n", 0, None),
 
     ("empty input", "", "", 1, NODES),
     ("no nodes", "0 0\n", "", 1, NODES),
