@@ -1,15 +1,7 @@
 # SPDX-License-Identifier: ISC
 # A cross build for 64-bit Arm with Debian's g++-aarch64-linux-gnu, whose
-# tests run lca under qemu-aarch64 from qemu-user; see HACKING.md.
-set(CMAKE_SYSTEM_NAME Linux)
+# tests run lca under qemu-aarch64; see HACKING.md.
+set(triplet aarch64-linux-gnu)
+set(emulator qemu-aarch64)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
-
-# Libraries and headers for the target only; programs from the build host.
-list(APPEND CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
