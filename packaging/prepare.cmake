@@ -43,7 +43,8 @@ endif()
 
 # dpkg-shlibdeps computes Depends from the libraries of the architecture
 # it is told of, which it reads where dpkg installed them: for a cross
-# build, this machine must have the target's as well.
+# build, this machine must have the target's as well.  Where no
+# architecture was found for the compiler, dpkg's own is left to it.
 set(arch "${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}")
 set(ENV{DEB_HOST_ARCH} "${arch}")
 execute_process(COMMAND dpkg-architecture -a${arch} -qDEB_HOST_MULTIARCH
@@ -55,7 +56,7 @@ foreach(file ${binaries})
 	string(REGEX MATCHALL "\\(NEEDED\\)[^[]*\\[[^]]*\\]" needed "${dynamic}")
 	foreach(entry ${needed})
 		string(REGEX REPLACE ".*\\[(.*)\\]" "\\1" library "${entry}")
-		if(NOT EXISTS "/lib/${multiarch}/${library}" AND
+		if(arch AND NOT EXISTS "/lib/${multiarch}/${library}" AND
 				NOT EXISTS "/usr/lib/${multiarch}/${library}")
 			list(APPEND missing "${library}")
 		endif()
