@@ -21,6 +21,7 @@ static char input[BLOCK + 8];
 static char output[1 << 13];
 
 static int input_fd;
+static void (*before_read)();
 // The bytes read and not yet consumed; *end, just past them, is always a
 // byte that is neither white space nor a digit, so that the scans over a
 // value stop there without counting.
@@ -30,9 +31,10 @@ static char *next = input, *end = input;
 static bool stopped;
 static char *out = output;
 
-void open_input(int fd)
+void open_input(int fd, void (*hook)())
 {
 	input_fd = fd;
+	before_read = hook;
 	next = end = input;
 	*end = '\0';
 	stopped = false;
@@ -44,6 +46,8 @@ void open_input(int fd)
 // is read.
 static bool refill()
 {
+	if (before_read)
+		before_read();
 	if (!flush_output())
 		return false;
 	const ssize_t n = read(input_fd, input, BLOCK);

@@ -7,8 +7,10 @@
 
 #include <cstddef>
 
-// Starts reading from fd, from its current offset.
-void open_input(int fd);
+// Starts reading from fd, from its current offset.  Each read of fd may
+// wait, so before_read, unless null, is called first, to give whatever
+// answers are still owed.
+void open_input(int fd, void (*before_read)() = nullptr);
 
 // Reads the next value as the formatted extraction of an int reads it in
 // the "C" locale, and says whether it holds one.  White space (" \t\n\v\f\r")

@@ -25,4 +25,13 @@ inline bool reached(int v)
 // Both must have been reached by dfs(1).
 void climb(int &x, int &y);
 
+// The same climb for count pairs, in place: each x[k] ends as the answer
+// for x[k] and y[k].  The steps of up to LANES climbs are interleaved, so
+// that their loads are in flight together.
+void climb_all(int *x, int *y, int count);
+constexpr int LANES = 12;
+
+// The most pairs the driver keeps waiting for their climbs.
+constexpr int PENDING = 4096;
+
 #endif

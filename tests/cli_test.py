@@ -22,6 +22,18 @@ LCA = []  # the command that runs lca
 
 SMALL = "5 3\n1 1 2 2\n4 5\n4 3\n3 3\n"
 
+
+def small_queries(count, then=""):
+    """SMALL's tree asked count of its pairs in turn, then pairs then."""
+    pairs = ["4 5\n", "4 3\n", "3 3\n"]
+    return ("5 %d\n1 1 2 2\n" % (count + then.count("\n"))
+            + "".join(pairs[k % 3] for k in range(count)) + then,
+            "".join("213"[k % 3] + "\n" for k in range(count)))
+
+
+# More pairs than lca keeps waiting to be climbed at once.
+MANY = 4096
+
 # name, standard input, standard output, exit status, failed check or None
 CASES = [
     ("worked example", SMALL, "2\n1\n3\n", 0, None),
@@ -43,6 +55,8 @@ CASES = [
     ("single node, no digit in count", "1 x", "", 0, None),
     ("father numbered above child", "3 3\n3 1\n2 3\n2 1\n2 2\n",
      "3\n1\n2\n", 0, None),
+    ("as many pairs as wait to be climbed", *small_queries(MANY), 0, None),
+    ("one pair more", *small_queries(MANY + 1), 0, None),
     # lca reads 64 KiB at a time.
     ("value across two blocks", "3 1\n%s0001 1\n2 3\n" % (" " * 65530),
      "1\n", 0, None),
@@ -73,6 +87,8 @@ CASES = [
     ("query node one too many", "3 1\n1 1\n1 100001\n", "", 1, Y),
     ("query node beyond 32 bits", "3 1\n1 1\n99999999999 1\n", "", 1, X),
     ("third query fails", SMALL.replace("3 3", "3 -3"), "2\n1\n", 1, Y),
+    ("a query fails deep inside a block",
+     *small_queries(3000, "4 0\n" + "4 5\n" * 2000), 1, Y),
     ("last father runs into a letter", "3 1\n1 7x\n1 1\n", "", 1, X),
     ("query x runs into a letter", "3 1\n1 1\n3a 1\n", "", 1, Y),
 

@@ -155,4 +155,50 @@ TEST(Climb, MatchesOracleOnEveryShape)
 		}
 }
 
+// Climbed together, pairs get what each gets climbed alone, however many
+// are handed over at once: fewer than the lanes, as many, more, and more
+// than the driver ever keeps.
+TEST(Climb, TogetherAsAlone)
+{
+	std::mt19937 rng(3);
+	for (int n : {1, 2, 9, 200, 3000})
+		for (const char *shape :
+		     {"chain", "in-order", "narrow", "random", "star"}) {
+			const std::vector<int> fathers =
+			    make_tree(shape, n, rng);
+			label(fathers);
+			std::uniform_int_distribution<int> node(1, n);
+			std::vector<int> x, y;
+			for (int k = 0; k <= PENDING; k++) {
+				int a = node(rng), b = node(rng);
+				// Now and then the same node, or a node and
+				// one of its ancestors, either way round.
+				if (k % 7 == 0)
+					b = a;
+				if (k % 7 == 1)
+					for (b = a;
+					     fathers[b] != 0 && b % 4 != 0;)
+						b = fathers[b];
+				if (k % 2 == 0)
+					std::swap(a, b);
+				x.push_back(a);
+				y.push_back(b);
+			}
+			std::vector<int> counts(2 * LANES + 2);
+			std::iota(counts.begin(), counts.end(), 0);
+			counts.push_back(PENDING + 1);
+			for (int count : counts) {
+				std::vector<int> cx(x.begin(),
+				                    x.begin() + count),
+				    cy(y.begin(), y.begin() + count);
+				climb_all(cx.data(), cy.data(), count);
+				for (int k = 0; k < count; k++)
+					ASSERT_EQ(cx[k], lca(x[k], y[k]))
+					    << shape << " n=" << n
+					    << " count=" << count
+					    << " x=" << x[k] << " y=" << y[k];
+			}
+		}
+}
+
 } // namespace
