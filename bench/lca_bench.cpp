@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: ISC
 // Each phase beside the limit the machine sets it: labelling beside a bare
 // sweep that reads the father table once per node, with aligned loads at
-// the widest vector width the processor has, and the climb beside a
-// pointer chase through a table of the same size.
+// the widest vector width the processor has; the climb of one query beside
+// one pointer chase through a table of the same size, and the climbs of
+// many queries together beside as many chases as the processor keeps in
+// flight at once.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -153,6 +155,59 @@ void chase_chain(benchmark::State &state, const char *shape, int n)
 	state.counters["steps"] = steps;
 }
 
+// Random pairs on a chain, climbed together as the driver climbs them; a
+// step is one father link followed.
+void climb_all_chain(benchmark::State &state, const char *shape, int n)
+{
+	labelled_chain(shape, n);
+	std::mt19937 rng(9);
+	std::uniform_int_distribution<int> node(1, n);
+	std::vector<int> x(1024), y(x.size());
+	long steps = 0;
+	for (std::size_t k = 0; k < x.size(); k++) {
+		x[k] = node(rng);
+		y[k] = node(rng);
+		int a = x[k], b = y[k];
+		climb(a, b);
+		steps += depth[x[k]] + depth[y[k]] - 2 * depth[a];
+	}
+	for (auto _ : state) {
+		std::vector<int> cx = x, cy = y;
+		climb_all(cx.data(), cy.data(), static_cast<int>(cx.size()));
+		benchmark::DoNotOptimize(cx.data());
+	}
+	state.counters["steps"] = static_cast<double>(steps);
+}
+
+// K chases advanced together through a table of the same size, made a
+// cycle so that none ends, from K places spread along the chain: the most
+// dependent loads a second that the processor can have in flight.
+template <int K>
+void chases_chain(benchmark::State &state, const char *shape, int n)
+{
+	const int deepest = labelled_chain(shape, n);
+	std::copy(father, father + MAX_N, next_node);
+	next_node[1] = static_cast<unsigned>(deepest);
+	std::size_t start[K] = {static_cast<unsigned>(deepest)};
+	for (int k = 1; k < K; k++) {
+		start[k] = start[k - 1];
+		for (int s = n / K; s > 0; s--)
+			start[k] = next_node[start[k]];
+	}
+	const long steps = 10L * n / K;
+	for (auto _ : state) {
+		std::size_t p[K];
+		std::copy(start, start + K, p);
+		for (long s = steps; s > 0; s--)
+#pragma GCC unroll 32
+			for (int k = 0; k < K; k++)
+				p[k] = next_node[p[k]];
+		for (int k = 0; k < K; k++)
+			benchmark::DoNotOptimize(p[k]);
+	}
+	state.counters["steps"] = static_cast<double>(steps * K);
+}
+
 // A chain of dependent 64-bit multiplies, three cycles each on x86-64,
 // which gives the clock the core really runs at.
 void multiplies(benchmark::State &state)
@@ -213,6 +268,23 @@ int main(int argc, char **argv)
 		         (std::string("chase/") + shape).c_str(), chase_chain,
 		         shape, n),
 		     200);
+		once(benchmark::RegisterBenchmark(
+		         (std::string("climb_all/") + shape).c_str(),
+		         climb_all_chain, shape, n),
+		     10);
+		const std::pair<int,
+		                void (*)(benchmark::State &, const char *, int)>
+		    chases[] = {{4, chases_chain<4>},
+		                {8, chases_chain<8>},
+		                {12, chases_chain<12>},
+		                {16, chases_chain<16>},
+		                {24, chases_chain<24>}};
+		for (const auto &[k, run] : chases)
+			once(benchmark::RegisterBenchmark(
+			         ("chases/" + std::to_string(k) + "/" + shape)
+			             .c_str(),
+			         run, shape, n),
+			     10);
 	}
 	for (int size : {1000, 10000, 30000, 100000}) {
 		if (quick && size > n)
