@@ -46,30 +46,32 @@ void plain_dfs(int v)
 	level--;
 }
 
-// The sweeps read every whole block of two lines in the table up to nodes
-// once per node, and compare nothing.  Several accumulators keep the ORs
-// off the critical path.
+// The sweeps read every whole pair of lines of a table once per node, and
+// compare nothing.  Several accumulators keep the ORs off the critical
+// path.
 #if defined(__x86_64__)
-__attribute__((target("avx512f"))) void sweep_avx512(int)
+__attribute__((target("avx512f"))) void sweep_avx512(const char *table,
+                                                     std::size_t bytes)
 {
 	for (int v = 1; v <= nodes; v++) {
 		__m512i a = _mm512_setzero_si512(), b = a;
-		for (int i = 0; i + 32 <= nodes + 1; i += 32) {
-			a = _mm512_or_si512(a, _mm512_load_si512(father + i));
+		for (std::size_t i = 0; i + 128 <= bytes; i += 128) {
+			a = _mm512_or_si512(a, _mm512_load_si512(table + i));
 			b = _mm512_or_si512(b,
-			                    _mm512_load_si512(father + i + 16));
+			                    _mm512_load_si512(table + i + 64));
 		}
 		benchmark::DoNotOptimize(_mm512_or_si512(a, b));
 	}
 }
 
-__attribute__((target("avx2"))) void sweep_avx2(int)
+__attribute__((target("avx2"))) void sweep_avx2(const char *table,
+                                                std::size_t bytes)
 {
 	for (int v = 1; v <= nodes; v++) {
 		__m256i a = _mm256_setzero_si256(), b = a, c = a, d = a;
-		for (int i = 0; i + 32 <= nodes + 1; i += 32) {
+		for (std::size_t i = 0; i + 128 <= bytes; i += 128) {
 			const __m256i *p =
-			    reinterpret_cast<const __m256i *>(father + i);
+			    reinterpret_cast<const __m256i *>(table + i);
 			a = _mm256_or_si256(a, _mm256_load_si256(p));
 			b = _mm256_or_si256(b, _mm256_load_si256(p + 1));
 			c = _mm256_or_si256(c, _mm256_load_si256(p + 2));
@@ -81,19 +83,22 @@ __attribute__((target("avx2"))) void sweep_avx2(int)
 }
 #endif
 
-void sweep_plain(int)
+void sweep_plain(const char *table, std::size_t bytes)
 {
 	for (int v = 1; v <= nodes; v++) {
-		unsigned all = 0;
-		for (int i = 0; i <= nodes; i++)
-			all |= father[i];
+		std::uint64_t all = 0;
+		for (std::size_t i = 0; i + 8 <= bytes; i += 8) {
+			std::uint64_t word;
+			std::memcpy(&word, table + i, sizeof word);
+			all |= word;
+		}
 		benchmark::DoNotOptimize(all);
 	}
 }
 
 struct Sweep {
 	const char *width;
-	void (*run)(int);
+	void (*run)(const char *table, std::size_t bytes);
 };
 
 Sweep widest_sweep()
@@ -105,6 +110,25 @@ Sweep widest_sweep()
 		return {"avx2", sweep_avx2};
 #endif
 	return {"plain", sweep_plain};
+}
+
+// The bare sweep of father, and of a table of 16-bit entries as long.
+void sweep_father(int)
+{
+	widest_sweep().run(reinterpret_cast<const char *>(father),
+	                   (nodes + 1) * sizeof father[0]);
+}
+
+void sweep_father16(int)
+{
+	widest_sweep().run(reinterpret_cast<const char *>(father16),
+	                   (nodes + 1) * sizeof father16[0]);
+}
+
+// Labelling through the scan that processors without AVX2 take.
+void portable_dfs(int v)
+{
+	dfs_with(scan_blocks, v);
 }
 
 void label(benchmark::State &state, void (*label)(int), const char *shape,
@@ -254,11 +278,23 @@ int main(int argc, char **argv)
 		     1);
 	}
 	// Over the whole table even when quick, so that a sanitizer sees the
-	// sweep reach its end.
+	// sweeps reach its end.
+	for (const auto &[name, run] :
+	     {std::pair{"label/sweep32-", sweep_father},
+	      std::pair{"label/sweep16-", sweep_father16}})
+		once(benchmark::RegisterBenchmark(
+		         (name + std::string(sweep.width)).c_str(), label, run,
+		         "random", MAX_N - 1),
+		     1);
 	once(benchmark::RegisterBenchmark(
-	         (std::string("label/sweep-") + sweep.width).c_str(), label,
-	         sweep.run, "random", MAX_N - 1),
+	         ("label/portable/random/" + std::to_string(n)).c_str(), label,
+	         portable_dfs, "random", n),
 	     1);
+	if (!quick)
+		once(benchmark::RegisterBenchmark("label/fast/aliasing/100000",
+		                                  label, dfs, "aliasing",
+		                                  100000),
+		     1);
 	for (const char *shape : {"in-order", "chain"}) {
 		once(benchmark::RegisterBenchmark(
 		         (std::string("climb/") + shape).c_str(), climb_chain,

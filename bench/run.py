@@ -64,31 +64,32 @@ def processor(build, quick):
     print("processor: %s, %s" % (name, clock))
 
 
-def bench_path(build, portable=False):
-    return os.path.join(build, "bench",
-                        "lca_bench_portable" if portable else "lca_bench")
+def bench_path(build):
+    return os.path.join(build, "bench", "lca_bench")
 
 
 def labelling(build, quick):
     n = 2000 if quick else 100000
     ms = medians(bench_path(build), "label/", quick)
-    sweep = next(k for k in ms if k.startswith("label/sweep"))
-    limit = ms[sweep][0]
+    sweep16 = next(k for k in ms if k.startswith("label/sweep16"))
+    sweep32 = next(k for k in ms if k.startswith("label/sweep32"))
+    limit = ms[sweep16][0]
     print("labelling, %d nodes, ms (median of %d)" % (n, runs(quick)))
-    for shape in ["random", "chain", "star"]:
-        fast = ms["label/fast/%s/%d" % (shape, n)][0]
-        plain = ms["label/plain/%s/%d" % (shape, n)][0]
-        print("  %-6s  fast %6.1f  plain %7.1f  plain/fast %4.1fx  "
-              "%3.0f%% of the limit" % (shape, fast, plain, plain / fast,
-                                         100 * limit / fast))
-    print("  limit: a bare %s sweep of the aligned table once per node, "
-          "%.1f ms" % (sweep[len("label/sweep-"):], limit))
-    ms = medians(bench_path(build, portable=True),
-                 "label/(fast/random|sweep)", quick)
-    fast = ms["label/fast/random/%d" % n][0]
-    limit = next(v[0] for k, v in ms.items() if k.startswith("label/sweep"))
-    print("  portable scan, random  %6.1f  %3.0f%% of the limit "
-          "(%.1f ms in its own run)" % (fast, 100 * limit / fast, limit))
+    rows = [("random", "fast", n), ("chain", "fast", n), ("star", "fast", n),
+            ("aliasing", "fast", 100000), ("random", "portable", n)]
+    for shape, scan, size in rows:
+        name = "label/%s/%s/%d" % (scan, shape, size)
+        if name not in ms:
+            continue
+        t = ms[name][0]
+        plain = ms.get("label/plain/%s/%d" % (shape, size))
+        print("  %-8s  %-8s %6.1f  %s  %3.0f%% of the limit" % (
+            shape, scan, t, "plain %7.1f  plain/scan %4.1fx" % (
+                plain[0], plain[0] / t) if plain else " " * 29,
+            100 * limit / t))
+    print("  limit: a bare %s sweep of a 16-bit table once per node, "
+          "%.1f ms; of the 32-bit father table, %.1f ms"
+          % (sweep16[len("label/sweep16-"):], limit, ms[sweep32][0]))
 
 
 def climb(build, quick):

@@ -4,12 +4,22 @@
 #ifndef LCA_SCAN_H
 #define LCA_SCAN_H
 
-// Entries to a cache line.
-enum { LINE = 64 / sizeof(int) };
+#include <cstdint>
 
-// Each scan starts at position i, on a line boundary, and gives the start
-// of the first block of whole lines that holds an entry equal to v, or
-// where the whole blocks up to nodes end.
+#include "tree.h"
+
+// The low 16 bits of father[i], for i from 2 to nodes: the scans read this
+// narrower copy, twice the entries a compare, and every entry they stop at
+// is confirmed on father itself.
+extern std::uint16_t father16[MAX_N];
+
+// Entries of the copy to a cache line, and to the block that each scan
+// tests with one branch.
+enum { LINE = 64 / sizeof(std::uint16_t), BLOCK = 4 * LINE };
+
+// Each scan starts at position i, on a line boundary, and reads whole
+// blocks up to nodes: it gives the first position whose entry equals the
+// low 16 bits of v, or where the whole blocks end.
 int scan_blocks(int v, int i);
 int scan_avx2(int v, int i);
 int scan_avx512(int v, int i);
@@ -21,5 +31,8 @@ struct scan {
 
 // The fastest scan this processor runs.
 scan choose_scan();
+
+// Labels as dfs() does, with the scan given.
+void dfs_with(int (*blocks)(int v, int i), int v);
 
 #endif

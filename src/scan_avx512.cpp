@@ -1,29 +1,32 @@
 // SPDX-License-Identifier: ISC
 #include "scan.h"
-#include "tree.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 
-// AVX-512 compares a whole line at a time into a mask; a block of four
-// lines costs four compares, three mask ORs and one branch.
-__attribute__((target("avx512f"))) int scan_avx512(int v, int i)
+#define AVX512 __attribute__((target("avx512f,avx512bw")))
+
+// The entries of line k from position i that equal want, a bit each.
+AVX512 static __mmask32 line(int i, int k, __m512i want)
 {
-	const __m512i want = _mm512_set1_epi32(v);
-	for (; i + 4 * LINE - 1 <= nodes; i += 4 * LINE) {
-		const __m512i *p =
-		    reinterpret_cast<const __m512i *>(father + i);
-		__mmask16 a =
-		    _mm512_cmpeq_epi32_mask(_mm512_load_si512(p), want);
-		__mmask16 b =
-		    _mm512_cmpeq_epi32_mask(_mm512_load_si512(p + 1), want);
-		__mmask16 c =
-		    _mm512_cmpeq_epi32_mask(_mm512_load_si512(p + 2), want);
-		__mmask16 d =
-		    _mm512_cmpeq_epi32_mask(_mm512_load_si512(p + 3), want);
-		if (!_mm512_kortestz(_mm512_kor(a, b), _mm512_kor(c, d)))
-			break;
-	}
+	return _mm512_cmpeq_epi16_mask(
+	    _mm512_load_si512(father16 + i + k * LINE), want);
+}
+
+// AVX-512 compares a whole line at a time into a mask (the 16-bit compares
+// need AVX-512BW); a block of four lines costs four compares, three mask
+// ORs and one branch.  Only the block that holds a match is compared
+// again, to find where.
+AVX512 int scan_avx512(int v, int i)
+{
+	const __m512i want = _mm512_set1_epi16(static_cast<short>(v));
+	for (; i + BLOCK - 1 <= nodes; i += BLOCK)
+		if (!_kortestz_mask32_u8(
+		        _kor_mask32(line(i, 0, want), line(i, 1, want)),
+		        _kor_mask32(line(i, 2, want), line(i, 3, want))))
+			for (int k = 0;; k++)
+				if (const __mmask32 m = line(i, k, want))
+					return i + k * LINE + __builtin_ctz(m);
 	return i;
 }
 #endif

@@ -85,20 +85,87 @@ TEST(Label, NodesCutOffFromTheRootKeepZero)
 
 TEST(Label, MatchesChainWalkOnEveryShape)
 {
-	// For the log: which scan this processor let the suite reach.
-	std::printf("labelled with the %s scan\n", choose_scan().name);
 	std::mt19937 rng(1);
+	std::vector<std::pair<int, const char *>> trees;
 	for (int n : {2, 3, 17, 64, 65, 1000, 4099})
-		for (const char *shape :
-		     {"chain", "narrow", "random", "star"}) {
-			std::vector<int> fathers = make_tree(shape, n, rng);
-			label(fathers);
-			std::vector<int> want = chain_depths(fathers);
-			ASSERT_EQ(labels(n), std::vector<int>(want.begin() + 1,
-			                                      want.end()))
-			    << "n=" << n << " shape=" << shape;
-			ASSERT_EQ(level, 0);
+		for (const char *shape : {"chain", "narrow", "random", "star"})
+			trees.emplace_back(n, shape);
+	// Nodes whose father shares the low 16 bits of a leaf.
+	trees.emplace_back(MAX_N - 1, "aliasing");
+	for (const auto &[n, shape] : trees) {
+		std::vector<int> fathers = make_tree(shape, n, rng);
+		label(fathers);
+		std::vector<int> want = chain_depths(fathers);
+		ASSERT_EQ(labels(n),
+		          std::vector<int>(want.begin() + 1, want.end()))
+		    << "n=" << n << " shape=" << shape;
+		ASSERT_EQ(level, 0);
+	}
+}
+
+// The first position from i, in whole blocks up to nodes, whose entry in
+// the copy has v's low 16 bits, or where the whole blocks end: what every
+// scan must give, found one entry at a time.
+int first_match(int v, int i)
+{
+	for (; i + BLOCK - 1 <= nodes; i += BLOCK)
+		for (int k = i; k < i + BLOCK; k++)
+			if (father16[k] == static_cast<std::uint16_t>(v))
+				return k;
+	return i;
+}
+
+TEST(Scan, EachFindsTheFirstMatchInWholeBlocks)
+{
+	struct Row {
+		int end, start, v, at;
+	};
+	std::vector<Row> rows;
+	const int line = LINE, block = BLOCK;
+	// Tables that end inside the first block, and one entry before, at
+	// and after the end of a block; either of two nodes that share their
+	// low bits, the other stored; a match at every place in two blocks,
+	// with a second one after it, and none.
+	for (int end : {line + 1, line + block - 2, line + 3 * block - 2,
+	                line + 3 * block - 1, line + 3 * block})
+		for (int start : {line, 2 * line, line + block})
+			for (int v :
+			     {7, 7 + 65536, 65535, 65536, 34464, 100000})
+				for (int at = start; at <= start + 2 * block;
+				     at++)
+					rows.push_back({end, start, v, at});
+
+	struct {
+		const char *name;
+		int (*blocks)(int v, int i);
+		bool runs;
+	} scans[] = {
+		{"portable", scan_blocks, true},
+#if defined(__x86_64__)
+		{"avx2", scan_avx2, __builtin_cpu_supports("avx2") != 0},
+		{"avx512", scan_avx512,
+		 __builtin_cpu_supports("avx512bw") != 0},
+#endif
+	};
+	for (const auto &scan : scans) {
+		// For the log: which scans this processor let the suite reach.
+		std::printf("%s the %s scan\n",
+		            scan.runs ? "tested" : "skipped, unable to run,",
+		            scan.name);
+		for (const Row &r : scan.runs ? rows : std::vector<Row>{}) {
+			nodes = r.end;
+			std::fill(father16, father16 + MAX_N,
+			          static_cast<std::uint16_t>(r.v + 1));
+			father16[r.at] =
+			    static_cast<std::uint16_t>(r.v ^ 65536);
+			father16[r.at + 1 + r.at % 3] = father16[r.at];
+			ASSERT_EQ(scan.blocks(r.v, r.start),
+			          first_match(r.v, r.start))
+			    << scan.name << " end=" << r.end
+			    << " start=" << r.start << " v=" << r.v
+			    << " at=" << r.at;
 		}
+	}
 }
 
 TEST(Climb, SmallTree)

@@ -4,7 +4,9 @@
 // 0 and 1.  Node 1 is the root.  The other nodes are numbered in shuffled
 // order, so that a father is often numbered above its child, in every shape
 // but "in-order", a chain in which each node's father is the one numbered
-// before it.
+// before it, and "aliasing", a star but for node 34465 + j, the child of
+// 65538 + j: the scan for the children of each leaf v up to 31073 meets a
+// node whose father has v's low 16 bits, v + 65536.
 #ifndef LCA_TREES_H
 #define LCA_TREES_H
 
@@ -23,6 +25,13 @@ inline std::vector<int> make_tree(const std::string &shape, int n,
 	if (shape != "in-order")
 		std::shuffle(name.begin() + 1, name.end(), rng);
 	std::vector<int> fathers(n + 1, 0);
+	if (shape == "aliasing") {
+		for (int v = 2; v <= n; v++)
+			fathers[v] = v >= 34465 && v <= 65536 && v + 31073 <= n
+			                 ? v + 31073
+			                 : 1;
+		return fathers;
+	}
 	for (int k = 1; k < n; k++) {
 		// The k-th node hangs from one built before it.
 		int up;

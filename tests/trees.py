@@ -5,15 +5,21 @@ fathers(shape, n, rng) gives a list f of n + 1 entries, f[v] the father of
 node v for v from 2 to n, and f[0] = f[1] = 0.  Node 1 is the root.  The
 other nodes are numbered in shuffled order, so that a father is often
 numbered above its child, in every shape but "in-order", a chain in which
-each node's father is the one numbered before it.
+each node's father is the one numbered before it, and "aliasing", a star
+but for node 34465 + j, the child of 65538 + j: the scan for the children of
+each leaf v up to 31073 meets a node whose father has v's low 16 bits,
+v + 65536.
 """
 
-SHAPES = ("chain", "in-order", "narrow", "random", "star")
+SHAPES = ("aliasing", "chain", "in-order", "narrow", "random", "star")
 
 
 def fathers(shape, n, rng):
     if shape not in SHAPES:
         raise ValueError("no tree shape %r" % shape)
+    if shape == "aliasing":
+        return [0, 0] + [v + 31073 if 34465 <= v <= 65536 and v + 31073 <= n
+                         else 1 for v in range(2, n + 1)]
     name = list(range(1, n + 1))
     if shape != "in-order":
         name[1:] = rng.sample(name[1:], n - 1)
