@@ -15,9 +15,11 @@ int write_error;
 // share of the bytes, and a small output block lets a failed write stop
 // the run soon after the answers it lost.
 enum { BLOCK = 1 << 16 };
-// After the block, the byte that ends it and room to load eight bytes at
-// its last one.
-static char input[BLOCK + 8];
+// After the block: the byte that ends it, and room for the fast path's
+// load of eight bytes at any position up to that one.
+enum { SLACK = 8 };
+static_assert(sizeof(std::uint64_t) <= SLACK, "a load at *end fits");
+static char input[BLOCK + SLACK];
 static char output[1 << 13];
 
 static int input_fd;
@@ -31,12 +33,20 @@ static char *next = input, *end = input;
 static bool stopped;
 static char *out = output;
 
+// The first n bytes of input are the bytes to consume, and the byte after
+// them ends the scans.
+static void hold(std::size_t n)
+{
+	next = input;
+	end = input + n;
+	*end = '\0';
+}
+
 void open_input(int fd, void (*hook)())
 {
 	input_fd = fd;
 	before_read = hook;
-	next = end = input;
-	*end = '\0';
+	hold(0);
 	stopped = false;
 }
 
@@ -56,9 +66,7 @@ static bool refill()
 			read_error = errno;
 		return false;
 	}
-	next = input;
-	end = input + n;
-	*end = '\0';
+	hold(static_cast<std::size_t>(n));
 	return true;
 }
 
@@ -98,12 +106,18 @@ static bool read_digits(std::uint64_t &magnitude)
 }
 
 // The number of digits at p, from one to seven, when a byte inside the
-// block ends them, with their value in magnitude; 0 otherwise.
+// block ends them, with their value in magnitude; 0 otherwise.  Eight bytes
+// are loaded at once, and a value must end within them: so seven digits at
+// most, fewer than any int can hold, and no test for overflow.
 static int short_digits(const char *p, std::uint64_t &magnitude)
 {
 	// The eight bytes as they lie in memory, the first the lowest, each
-	// less '0': a digit becomes its value, and everything else a byte
-	// with its top bit set, or one to which 0x76 adds it.
+	// less '0'.  A digit becomes its value; a byte below '0' gets its top
+	// bit set, and one above '9' becomes 10 or more, to which 0x76 adds
+	// the top bit.  Borrows and carries run upward, into the bytes after
+	// the one that makes them, so only the lowest flagged byte is sure to
+	// be flagged truly: but every byte below it is a digit, and it alone,
+	// the lowest, is what ctz finds.
 	std::uint64_t x;
 	std::memcpy(&x, p, sizeof x);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -118,7 +132,10 @@ static int short_digits(const char *p, std::uint64_t &magnitude)
 	if (length == 0 || p + length == end)
 		return 0;
 	// Shifted to the top, the digits read as eight with leading zeros,
-	// which pair up, then make fours, then the whole.
+	// the first in the lowest byte.  Each byte then takes ten times
+	// itself plus the next, so that bytes 0, 2, 4 and 6 hold the four
+	// two-digit pairs; one pair of multiplies puts each pair in its place
+	// and sums them in the top half of the product.
 	x <<= 64 - 8 * length;
 	x = x * 10 + (x >> 8);
 	magnitude =
@@ -166,7 +183,14 @@ static int short_digits(const char *p, std::uint64_t &magnitude)
 
 // Most values lie wholly inside the block, unsigned, with a few digits,
 // and are read with no test for the block's end at each byte; the rest are
-// left to read_any_int(), which starts over from next.
+// left to read_any_int(), which starts over from next.  The fast path
+// relies on two things that hold from open_input() on: *end is neither a
+// digit nor white space, so the skip and the digits stop at or before it;
+// and SLACK bytes may be read from any position up to end.  The reader
+// may have stopped; that is rare, so it is tested in the branch that
+// catches the values the fast path cannot take, after the load rather
+// than before it, where the load would wait for it.  A stopped reader
+// consumes nothing, and what was loaded is thrown away.
 bool read_int(int &value)
 {
 	char *p = next;
@@ -189,7 +213,9 @@ void write_int(int v)
 	// Room for the ten digits of any int and the newline.
 	if (output + sizeof output - out < 11)
 		flush_output();
-	// The number of digits, from the number of bits.
+	// The number of digits, from the number of bits: 1233 / 4096 is
+	// log10 2 to four places, which gives one less than the digits or
+	// the digits themselves, and the table says which.
 	unsigned u = static_cast<unsigned>(v);
 	const int log = (32 - __builtin_clz(u | 1)) * 1233 >> 12;
 	const int length = log + 1 - ((u | 1) < power[log]);

@@ -57,7 +57,8 @@ CASES = [
      "3\n1\n2\n", 0, None),
     ("as many pairs as wait to be climbed", *small_queries(MANY), 0, None),
     ("one pair more", *small_queries(MANY + 1), 0, None),
-    # lca reads 64 KiB at a time.
+    # lca reads 64 KiB at a time: from a file, the first block ends inside
+    # the 0001.
     ("value across two blocks", "3 1\n%s0001 1\n2 3\n" % (" " * 65530),
      "1\n", 0, None),
 
@@ -146,9 +147,16 @@ class Case(unittest.TestCase):
 
 class Table(Case):
     def test_cases(self):
+        """Each row from a pipe, and from a file, whose reads of 64 KiB
+        end where a value that straddles two blocks is split."""
         for name, stdin, out, status, cond in CASES:
-            with self.subTest(name):
+            with self.subTest(name, source="pipe"):
                 self.assertRuns(stdin, out, status, cond)
+            with self.subTest(name, source="file"), \
+                    tempfile.TemporaryFile() as f:
+                f.write(stdin.encode())
+                f.seek(0)
+                self.assertRuns(f, out, status, cond)
 
     def test_arguments_are_ignored(self):
         r = run(SMALL, args=["--help", "-x", "file"])

@@ -55,13 +55,19 @@ TEST(Reader, ReadsAsTheExtraction)
 	    "+", "-", "+ 1", "- 1", "+-1", "-+1", "--1", "1 + 2",
 	    // leading zeros
 	    "007", "-0", "+0", "0000000000000000000000000012",
-	    // the limits and one past each
+	    // the limits, one past each and ten times past, both signs, with
+	    // and without leading zeros
 	    "2147483647", "2147483648", "-2147483648", "-2147483649",
-	    "+2147483647 -2147483648 7", "4294967296 5", "-4294967297",
-	    "18446744073709551617", std::string(1000, '9') + " 1",
-	    "-" + std::string(999, '0') + "1",
-	    // each white-space character, and two that are not
-	    " \t\n\v\f\r1 2", "\0 1"s, "\xa0 1",
+	    "+2147483647 -2147483648 7", "002147483648", "-002147483649",
+	    "21474836470", "-21474836470", "-21474836480", "+21474836480",
+	    "4294967295", "-4294967295", "4294967296 5", "-4294967297",
+	    "0004294967296", "18446744073709551617",
+	    std::string(1000, '9') + " 1", "-" + std::string(999, '0') + "1",
+	    // each white-space character, and the bytes around them
+	    " \t\n\v\f\r1 2", "\x08 1", "\x0e 1", "\x1f 1", "! 1", "\0 1"s,
+	    "\xa0 1",
+	    // the bytes around the digits and the signs
+	    "1/2", "1:2", "/1", ":1", "*1", ",1", ".1", "-/1", "+:1",
 	    // the end of input inside and after a value, and after space
 	    "", " ", "12", "12 ", "1 2", " 3 \n",
 	    // what stops a value
@@ -70,7 +76,9 @@ TEST(Reader, ReadsAsTheExtraction)
 		expect_as_extraction(data);
 
 	std::mt19937 rng(8);
-	const std::string alphabet = "0123456789+- \t\n\v\f\r\xa0x"s + '\0';
+	// Each class the reader tells apart, and the bytes on either side.
+	const std::string alphabet =
+	    "0123456789/:+-*,. \t\n\v\f\r\x08\x0e\x1f!\xa0x"s + '\0';
 	std::uniform_int_distribution<std::size_t> length(0, 24),
 	    pick(0, alphabet.size() - 1);
 	for (int k = 0; k < 2000; k++) {
