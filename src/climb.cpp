@@ -71,20 +71,22 @@ static bool climb_group(int *x, int *y)
 			const unsigned up = static_cast<unsigned>(father[a[k]]);
 			a[k] ^= (a[k] ^ up) & mask(s < left[k]);
 		}
-	// ...then both, until every pair has met.
-	for (unsigned apart = ~0u; apart != 0;) {
-		apart = 0;
-		for (int k = 0; k < GROUP; k++) {
-			const unsigned up_a =
-			    static_cast<unsigned>(father[a[k]]);
-			const unsigned up_b =
-			    static_cast<unsigned>(father[b[k]]);
-			const unsigned m = mask(a[k] != b[k]);
-			a[k] ^= (a[k] ^ up_a) & m;
-			b[k] ^= (b[k] ^ up_b) & m;
-			apart |= a[k] ^ b[k];
+	// ...then both, until every pair has met: half the group at a time,
+	// so that its nodes stay in registers.
+	for (int half = 0; half < GROUP; half += GROUP / 2)
+		for (unsigned apart = ~0u; apart != 0;) {
+			apart = 0;
+			for (int k = half; k < half + GROUP / 2; k++) {
+				const unsigned up_a =
+				    static_cast<unsigned>(father[a[k]]);
+				const unsigned up_b =
+				    static_cast<unsigned>(father[b[k]]);
+				const unsigned m = mask(a[k] != b[k]);
+				a[k] ^= (a[k] ^ up_a) & m;
+				b[k] ^= (b[k] ^ up_b) & m;
+				apart |= a[k] ^ b[k];
+			}
 		}
-	}
 	for (int k = 0; k < GROUP; k++)
 		x[k] = y[k] = static_cast<int>(a[k]);
 	return true;
