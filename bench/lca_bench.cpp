@@ -279,12 +279,15 @@ int main(int argc, char **argv)
 	}
 	// Over the whole table even when quick, so that a sanitizer sees the
 	// sweeps reach its end.
-	for (const auto &[name, run] :
-	     {std::pair{"label/sweep32-", sweep_father},
-	      std::pair{"label/sweep16-", sweep_father16}})
+	const struct {
+		const char *name;
+		void (*run)(int);
+	} sweeps[] = {{"label/sweep32-", sweep_father},
+	              {"label/sweep16-", sweep_father16}};
+	for (const auto &s : sweeps)
 		once(benchmark::RegisterBenchmark(
-		         (name + std::string(sweep.width)).c_str(), label, run,
-		         "random", MAX_N - 1),
+		         (s.name + std::string(sweep.width)).c_str(), label,
+		         s.run, "random", MAX_N - 1),
 		     1);
 	once(benchmark::RegisterBenchmark(
 	         ("label/portable/random/" + std::to_string(n)).c_str(), label,
