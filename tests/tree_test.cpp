@@ -154,7 +154,8 @@ TEST(Scan, EachFindsTheFirstMatchInWholeBlocks)
 		            scan.name);
 		for (const Row &r : scan.runs ? rows : std::vector<Row>{}) {
 			nodes = r.end;
-			std::fill(father16, father16 + MAX_N,
+			// Past every end and match above.
+			std::fill(father16, father16 + 8 * block,
 			          static_cast<std::uint16_t>(r.v + 1));
 			father16[r.at] =
 			    static_cast<std::uint16_t>(r.v ^ 65536);
