@@ -1,26 +1,52 @@
 // SPDX-License-Identifier: ISC
 #include "scan.h"
 
-alignas(64) std::uint16_t father16[MAX_N];
+alignas(64) std::uint16_t father16[(MAX_N + BLOCK - 1) / BLOCK * BLOCK];
+
+namespace
+{
 
 // Written so that any compiler turns the block into vector compares: each
 // compare gives all ones on a match, a mask that ORs together as it is;
-// only a block that holds a match is searched entry by entry.
-int scan_blocks(int v, int i)
-{
-	const std::uint16_t want = static_cast<std::uint16_t>(v);
-	for (; i + BLOCK - 1 <= nodes; i += BLOCK) {
-		std::uint16_t match = 0;
-		for (int k = 0; k < BLOCK; k++)
-			match |= static_cast<std::uint16_t>(
-			    -(father16[i + k] == want));
-		if (match) {
-			while (father16[i] != want)
-				i++;
-			return i;
+// only the block that holds a match is compared again, entry by entry.
+template <int K> struct portable {
+	static int run(const std::uint16_t *want, int i, int last,
+	               std::uint64_t *mask)
+	{
+		for (;; i += BLOCK) {
+			// An accumulator a value keeps the ORs of one value
+			// off the path of the others'.
+			std::uint16_t match[K] = {};
+			for (int k = 0; k < BLOCK; k++)
+				for (int s = 0; s < K; s++)
+					match[s] |= static_cast<std::uint16_t>(
+					    -(father16[i + k] == want[s]));
+			std::uint16_t any = 0;
+			for (int s = 0; s < K; s++)
+				any |= match[s];
+			if (any || i == last)
+				break;
 		}
+		for (int w = 0; w < BLOCK / 64; w++) {
+			mask[w] = 0;
+			for (int k = 0; k < 64; k++)
+				for (int s = 0; s < K; s++)
+					mask[w] |=
+					    std::uint64_t{
+					        father16[i + 64 * w + k] ==
+					        want[s]}
+					    << k;
+		}
+		return i;
 	}
-	return i;
+};
+
+} // namespace
+
+int scan_blocks(const std::uint16_t *want, int count, int i, int last,
+                std::uint64_t *mask)
+{
+	return for_count<portable>(want, count, i, last, mask);
 }
 
 // Each choice is a line that runs on every processor, so that the suite

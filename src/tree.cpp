@@ -8,36 +8,108 @@ int nodes;
 // On a cache-line boundary, so that the scans read whole lines.
 alignas(64) int father[MAX_N];
 int depth[MAX_N];
-int level;
 
-// Labelling scans the whole father table once per node, about 10^10
-// comparisons for 100000 nodes, so the scans of scan.h test whole blocks of
-// the 16-bit copy with no branch per entry, and next_child() confirms on
-// father, one entry at a time, what they find.
+// Labelling compares every entry of father with every node reached, about
+// 10^10 compares for 100000 nodes.  The scans of labelled nodes do not
+// depend on each other, so up to SCANS of them share one pass round the
+// 16-bit copy: each block is loaded once and compared with all their
+// numbers, and only a block that holds one of them is looked at entry by
+// entry.  A scan joins the pass where the pass is, and ends when the pass
+// comes round to that place again, having met every entry once.  Children
+// are thus found in another order than a descent's, which labels do not
+// depend on.
 
-// The first position from i up to end whose father is v, or end.
-static int scan_entries(int v, int i, int end)
+// The pass goes round the positions 0 to total - 1, in whole blocks; the
+// first two and those past nodes are padding, confirmed as no one's child.
+static int total;
+static scan_fn blocks;
+
+// Lane s scans for the children of scanning[s], or is free where that is
+// 0; its scan ends with the entry at ends[s], the one before where it began.
+static int scanning[SCANS];
+static int ends[SCANS];
+// Labelled nodes that wait for a free lane.
+static int waiting[MAX_N];
+static int waits;
+
+static void begin(int s, int v, int from);
+
+static std::uint16_t low(int v)
 {
-	while (i < end && father[i] != v)
-		i++;
-	return i;
+	return static_cast<std::uint16_t>(v);
 }
 
-// The first node at or after position i whose father is v, or nodes + 1:
-// the entries up to the next line boundary one at a time, then the whole
-// blocks of the copy, and so on from where they stop.  A match there that
-// proves false on father, an entry whose father shares only its low 16
-// bits with v, costs the rest of its line, and the scan goes back to
-// whole blocks.
-static int next_child(int (*blocks)(int v, int i), int v, int i)
+// Calls f for each entry of the block at i whose bit mask sets.
+template <typename F> static void each(int i, const std::uint64_t *mask, F f)
 {
-	for (;;) {
-		const int line = (i / LINE + 1) * LINE;
-		i = scan_entries(v, i, std::min(line, nodes + 1));
-		if (i != line)
-			return i;
-		i = blocks(v, i);
-	}
+	for (int w = 0; w < BLOCK / 64; w++)
+		for (std::uint64_t m = mask[w]; m != 0; m &= m - 1)
+			f(i + 64 * w + __builtin_ctzll(m));
+}
+
+static bool is_child(int c, int v)
+{
+	return 2 <= c && c <= nodes && father[c] == v;
+}
+
+// c, an entry whose father is v, is labelled, and scans on a free lane from
+// the entry after it, or waits for one.
+static void found(int c, int v)
+{
+	depth[c] = depth[v] + 1;
+	for (int s = 0; s < SCANS; s++)
+		if (scanning[s] == 0) {
+			begin(s, c, c + 1);
+			return;
+		}
+	waiting[waits++] = c;
+}
+
+// Lane s starts v's scan at position from.  Inside a block, the rest of
+// that block is v's at once, as the pass is there already.
+static void begin(int s, int v, int from)
+{
+	from %= total;
+	scanning[s] = v;
+	ends[s] = (from + total - 1) % total;
+	const int i = from / BLOCK * BLOCK;
+	if (from == i)
+		return;
+	const std::uint16_t want[1] = {low(v)};
+	std::uint64_t mask[BLOCK / 64];
+	blocks(want, 1, i, i, mask);
+	each(i, mask, [v, from](int c) {
+		if (c >= from && is_child(c, v))
+			found(c, v);
+	});
+}
+
+// The pass has met the block at i, where the scans' entries are marked in
+// mask.  A scan whose end lies in this block is over once the entries up to
+// its end have been met, and its lane is free for the children found after.
+static void met(int i, const std::uint64_t *mask)
+{
+	unsigned owned = 0;
+	for (int s = 0; s < SCANS; s++)
+		owned |= unsigned{scanning[s] != 0} << s;
+	const auto finish = [&](int upto) {
+		for (int s = 0; s < SCANS; s++)
+			if ((owned >> s & 1) && i <= ends[s] &&
+			    ends[s] < upto) {
+				scanning[s] = 0;
+				owned &= ~(1u << s);
+			}
+	};
+	each(i, mask, [&](int c) {
+		finish(c);
+		for (int s = 0; s < SCANS; s++)
+			if ((owned >> s & 1) && is_child(c, scanning[s]))
+				found(c, scanning[s]);
+	});
+	finish(i + BLOCK);
+	for (int s = 0; s < SCANS && waits > 0; s++)
+		if (scanning[s] == 0)
+			begin(s, waiting[--waits], i + BLOCK);
 }
 
 void dfs(int v)
@@ -48,32 +120,31 @@ void dfs(int v)
 // The copy costs one pass.  A node number, at most 100000 < 2 x 65536,
 // shares its low 16 bits with at most one other (v and v + 65536), so an
 // entry is a false match in the scan of at most one node: fewer than nodes
-// false matches over the whole labelling, whatever the tree, and each
-// costs at most a line checked entry by entry.
-//
-// The descent goes back up through father[] rather than returning from a
-// recursive call, so its depth costs no stack.  A child c was found at
-// position c of its father's scan, which therefore goes on from c + 1.
-void dfs_with(int (*blocks)(int v, int i), int v)
+// false matches over the whole labelling, whatever the tree.  The padding
+// holds 0, which only node 65536 shares.
+void dfs_with(scan_fn scan, int v)
 {
-	for (int i = 2; i <= nodes; i++)
-		father16[i] = static_cast<std::uint16_t>(father[i]);
-	const int top = v;
-	int i = 2;
-
-	depth[v] = ++level;
-	for (;;) {
-		i = next_child(blocks, v, i);
-		if (i <= nodes) {
-			v = i;
-			i = 2;
-			depth[v] = ++level;
-		} else {
-			level--;
-			if (v == top)
-				return;
-			i = v + 1;
-			v = father[v];
-		}
+	blocks = scan;
+	total = (nodes / BLOCK + 1) * BLOCK;
+	for (int i = 0; i < total; i++)
+		father16[i] = 2 <= i && i <= nodes ? low(father[i]) : 0;
+	depth[v] = 1;
+	begin(0, v, 0);
+	for (int i = 0;; i = (i + BLOCK) % total) {
+		// To the next block where a scan ends, at the latest the last.
+		int last = total - BLOCK, count = 0;
+		std::uint16_t want[SCANS];
+		for (int s = 0; s < SCANS; s++)
+			if (scanning[s] != 0) {
+				want[count++] = low(scanning[s]);
+				if (ends[s] >= i)
+					last = std::min(last, ends[s] / BLOCK *
+					                          BLOCK);
+			}
+		if (count == 0)
+			return;
+		std::uint64_t mask[BLOCK / 64];
+		i = blocks(want, count, i, last, mask);
+		met(i, mask);
 	}
 }

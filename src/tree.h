@@ -4,17 +4,23 @@
 #ifndef LCA_TREE_H
 #define LCA_TREE_H
 
+#include <cstdint>
+
 // Slot 0 is never a node, so node numbers run from 1 to MAX_N - 1.
 constexpr int MAX_N = 100001;
 
 extern int nodes;
 extern int father[MAX_N];
 extern int depth[MAX_N];
-extern int level;
 
-// Labels v with the next depth and, below it, every node whose chain of
-// fathers leads to v; nodes never reached keep the label 0.
+// Labels v with depth 1 and, below it, every node whose chain of fathers
+// leads to v; nodes never reached keep the label 0.
 void dfs(int v);
+
+// Labels as dfs() does, with the scan given (see scan.h).
+void dfs_with(int (*blocks)(const std::uint16_t *want, int count, int i,
+                            int last, std::uint64_t *mask),
+              int v);
 
 inline bool reached(int v)
 {
