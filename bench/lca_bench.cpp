@@ -37,6 +37,8 @@ void make(const char *shape, int n)
 }
 
 // The labelling loop as plainly as it can be written.
+int level;
+
 void plain_dfs(int v)
 {
 	depth[v] = ++level;
@@ -96,6 +98,95 @@ void sweep_plain(const char *table, std::size_t bytes)
 	}
 }
 
+// The work itself and nothing more: K values held in registers compared
+// with every entry of a 16-bit table as long as father, with no branch but
+// the loop's, in nodes / K passes, so that each entry meets as many values
+// as in a labelling.  Each compare's result goes into an accumulator of
+// its value's, so that no value waits for another.
+#if defined(__x86_64__)
+template <int K>
+__attribute__((target("avx512f,avx512bw"))) void
+compare_avx512(const std::uint16_t *table, int entries)
+{
+	for (int v = 1; v <= nodes; v += K) {
+		__m512i w[K];
+		__mmask32 differ[K];
+		for (int k = 0; k < K; k++) {
+			w[k] = _mm512_set1_epi16(static_cast<short>(v + k));
+			differ[k] = ~0u;
+		}
+		for (int i = 0; i + 128 <= entries; i += 128) {
+			const __m512i *p =
+			    reinterpret_cast<const __m512i *>(table + i);
+			const __m512i a = _mm512_load_si512(p),
+			              b = _mm512_load_si512(p + 1),
+			              c = _mm512_load_si512(p + 2),
+			              d = _mm512_load_si512(p + 3);
+			// A block's compares chain as masks of the entries
+			// that differ, as few operations as a compare each.
+			for (int k = 0; k < K; k++)
+				differ[k] &= _mm512_mask_cmpneq_epi16_mask(
+				    _mm512_mask_cmpneq_epi16_mask(
+				        _mm512_mask_cmpneq_epi16_mask(
+				            _mm512_cmpneq_epi16_mask(a, w[k]),
+				            b, w[k]),
+				        c, w[k]),
+				    d, w[k]);
+		}
+		for (int k = 0; k < K; k++)
+			benchmark::DoNotOptimize(differ[k]);
+	}
+}
+
+template <int K>
+__attribute__((target("avx2"))) void compare_avx2(const std::uint16_t *table,
+                                                  int entries)
+{
+	for (int v = 1; v <= nodes; v += K) {
+		__m256i w[K], any[K];
+		for (int k = 0; k < K; k++) {
+			w[k] = _mm256_set1_epi16(static_cast<short>(v + k));
+			any[k] = _mm256_setzero_si256();
+		}
+		for (int i = 0; i + 128 <= entries; i += 128) {
+			const __m256i *p =
+			    reinterpret_cast<const __m256i *>(table + i);
+			__m256i e[8];
+			for (int j = 0; j < 8; j++)
+				e[j] = _mm256_load_si256(p + j);
+			for (int k = 0; k < K; k++) {
+				__m256i m[4];
+				for (int j = 0; j < 4; j++)
+					m[j] = _mm256_or_si256(
+					    _mm256_cmpeq_epi16(e[2 * j], w[k]),
+					    _mm256_cmpeq_epi16(e[2 * j + 1],
+					                       w[k]));
+				any[k] = _mm256_or_si256(
+				    any[k], _mm256_or_si256(
+				                _mm256_or_si256(m[0], m[1]),
+				                _mm256_or_si256(m[2], m[3])));
+			}
+		}
+		for (int k = 0; k < K; k++)
+			benchmark::DoNotOptimize(any[k]);
+	}
+}
+#endif
+
+template <int K> void compare_plain(const std::uint16_t *table, int entries)
+{
+	for (int v = 1; v <= nodes; v += K) {
+		std::uint16_t any[K] = {};
+		for (int i = 0; i < entries; i++)
+			for (int k = 0; k < K; k++)
+				any[k] |= static_cast<std::uint16_t>(
+				    -(table[i] ==
+				      static_cast<std::uint16_t>(v + k)));
+		for (int k = 0; k < K; k++)
+			benchmark::DoNotOptimize(any[k]);
+	}
+}
+
 struct Sweep {
 	const char *width;
 	void (*run)(const char *table, std::size_t bytes);
@@ -125,10 +216,28 @@ void sweep_father16(int)
 	                   (nodes + 1) * sizeof father16[0]);
 }
 
-// Labelling through the scan that processors without AVX2 take.
+// Labelling through the scan that processors without AVX2 take, and
+// through the AVX2 scan.
 void portable_dfs(int v)
 {
 	dfs_with(scan_blocks, v);
+}
+
+#if defined(__x86_64__)
+void avx2_dfs(int v)
+{
+	dfs_with(scan_avx2, v);
+}
+#endif
+
+// The tree made, then the compares of a labelling with K values at once.
+void compare(benchmark::State &state,
+             void (*run)(const std::uint16_t *table, int entries), int n)
+{
+	make("random", n);
+	dfs(1);
+	for (auto _ : state)
+		run(father16, (nodes + 1) / 128 * 128);
 }
 
 void label(benchmark::State &state, void (*label)(int), const char *shape,
@@ -266,6 +375,10 @@ int main(int argc, char **argv)
 		    ->ReportAggregatesOnly(!quick);
 	};
 	const Sweep sweep = widest_sweep();
+#if defined(__x86_64__)
+	const bool avx512 = __builtin_cpu_supports("avx512bw") != 0,
+	           avx2 = __builtin_cpu_supports("avx2") != 0;
+#endif
 	for (const char *shape : {"random", "chain", "star"}) {
 		std::string size = "/" + std::to_string(n);
 		once(benchmark::RegisterBenchmark(
@@ -289,10 +402,56 @@ int main(int argc, char **argv)
 		         (s.name + std::string(sweep.width)).c_str(), label,
 		         s.run, "random", MAX_N - 1),
 		     1);
-	once(benchmark::RegisterBenchmark(
-	         ("label/portable/random/" + std::to_string(n)).c_str(), label,
-	         portable_dfs, "random", n),
-	     1);
+	struct Scan {
+		const char *name;
+		void (*label)(int);
+		bool runs;
+	};
+	const Scan others[] = {
+#if defined(__x86_64__)
+		{"avx2", avx2_dfs, __builtin_cpu_supports("avx2") != 0},
+#endif
+		{"portable", portable_dfs, true}
+	};
+	for (const Scan &scan : others)
+		for (const char *shape : {"random", "chain", "star"})
+			if (scan.runs)
+				once(benchmark::RegisterBenchmark(
+				         ("label/" + std::string(scan.name) +
+				          "/" + shape + "/" + std::to_string(n))
+				             .c_str(),
+				         label, scan.label, shape, n),
+				     1);
+	struct Compare {
+		const char *width;
+		int values;
+		void (*run)(const std::uint16_t *table, int entries);
+		bool runs;
+	};
+	const Compare compares[] = {
+#if defined(__x86_64__)
+		{"avx512", 1, compare_avx512<1>, avx512},
+		{"avx512", 2, compare_avx512<2>, avx512},
+		{"avx512", 4, compare_avx512<4>, avx512},
+		{"avx512", 8, compare_avx512<8>, avx512},
+		{"avx2", 1, compare_avx2<1>, avx2},
+		{"avx2", 2, compare_avx2<2>, avx2},
+		{"avx2", 4, compare_avx2<4>, avx2},
+		{"avx2", 8, compare_avx2<8>, avx2},
+#endif
+		{"plain", 1, compare_plain<1>, true},
+		{"plain", 2, compare_plain<2>, true},
+		{"plain", 4, compare_plain<4>, true},
+		{"plain", 8, compare_plain<8>, true}
+	};
+	for (const Compare &c : compares)
+		if (c.runs)
+			once(benchmark::RegisterBenchmark(
+			         ("label/compare-" + std::string(c.width) +
+			          "/" + std::to_string(c.values))
+			             .c_str(),
+			         compare, c.run, n),
+			     1);
 	if (!quick)
 		once(benchmark::RegisterBenchmark("label/fast/aliasing/100000",
 		                                  label, dfs, "aliasing",
