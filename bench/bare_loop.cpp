@@ -16,7 +16,10 @@ int main()
 		int x = 0, y = 0;
 		read_int(x);
 		read_int(y);
-		write_int(1);
+		{
+			const int one = 1;
+			write_ints(&one, 1);
+		}
 	}
 	flush_output();
 	return 0;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: ISC
-// An AFL++ target in persistent mode: lca's reader beside the formatted
-// extraction on the fuzzer's bytes, delivered in one block or, where the
-// first byte says, in two.  Any difference aborts.
+// An AFL++ target in persistent mode: lca's reader, through each means of
+// classing bytes that this processor runs, beside the formatted extraction
+// on the fuzzer's bytes, delivered in one block or, where the first byte
+// says, in two.  Any difference aborts.
 #include <cstdlib>
 
 #include "reads.h"
@@ -11,6 +12,10 @@ __AFL_FUZZ_INIT();
 int main()
 {
 	__AFL_INIT();
+	std::vector<Classes> readers;
+	for (const Classes &reader : every_reader())
+		if (reader.runs)
+			readers.push_back(reader);
 	const unsigned char *bytes = __AFL_FUZZ_TESTCASE_BUF;
 	while (__AFL_LOOP(10000)) {
 		const std::size_t length = __AFL_FUZZ_TESTCASE_LEN;
@@ -24,7 +29,8 @@ int main()
 			pieces = {data.substr(0, split), data.substr(split)};
 		const std::vector<Read> want = extraction(data);
 		bool lost;
-		if (lca_reads(pieces, want.size(), lost) != want || lost)
+		if (lca_reads(pieces, want.size(), lost, classify) != want ||
+		    lost)
 			std::abort();
 	}
 	return 0;

@@ -6,11 +6,33 @@
 #define LCA_STREAM_H
 
 #include <cstddef>
+#include <cstdint>
+
+// Values are found 64 bytes of input at a time: each byte of a stretch is
+// classed as a digit, white space (" \t\n\v\f\r") or neither, a bit a
+// byte, the first byte the lowest, by the fastest means the processor has.
+using classify_fn = void (*)(const char *stretch, std::uint64_t &digits,
+                             std::uint64_t &spaces);
+void classify_words(const char *stretch, std::uint64_t &digits,
+                    std::uint64_t &spaces);
+void classify_avx2(const char *stretch, std::uint64_t &digits,
+                   std::uint64_t &spaces);
+void classify_avx512(const char *stretch, std::uint64_t &digits,
+                     std::uint64_t &spaces);
+
+struct reader {
+	const char *name;
+	classify_fn classify;
+};
+
+// The fastest means of classing bytes this processor runs.
+reader choose_reader();
 
 // Starts reading from fd, from its current offset.  Each read of fd may
 // wait, so before_read, unless null, is called first, to give whatever
 // answers are still owed.
-void open_input(int fd, void (*before_read)() = nullptr);
+void open_input(int fd, void (*before_read)() = nullptr,
+                classify_fn classify = choose_reader().classify);
 
 // Reads the next value as the formatted extraction of an int reads it in
 // the "C" locale, and says whether it holds one.  White space (" \t\n\v\f\r")
@@ -20,8 +42,16 @@ void open_input(int fd, void (*before_read)() = nullptr);
 // the input has been met, no later read consumes or stores anything.
 bool read_int(int &value);
 
-// Adds v, which is not negative, and a newline to the answers.
-void write_int(int v);
+// The values found ahead, with no read of input: the next count values,
+// from the one returned on, that as many calls of read_int() would read,
+// each with success.  take_values() consumes the first count of them, as
+// those calls would.
+const int *values_ahead(int &count);
+void take_values(int count);
+
+// Adds each of the count values from v, from 0 to 99999999, and a newline
+// to the answers.
+void write_ints(const int *v, int count);
 
 // The errno of the read or write that failed, or 0.  After a failed read
 // nothing more is read; after a failed write nothing more is written.

@@ -16,6 +16,27 @@
 
 #include "stream.h"
 
+// Every means of classing bytes, and whether this processor runs it.
+struct Classes {
+	const char *name;
+	classify_fn classify;
+	bool runs;
+};
+
+inline std::vector<Classes> every_reader()
+{
+	return
+	{
+		{"portable", classify_words, true},
+#if defined(__x86_64__)
+		    {"avx2", classify_avx2,
+		     __builtin_cpu_supports("avx2") != 0},
+		    {"avx512", classify_avx512,
+		     __builtin_cpu_supports("avx512bw") != 0},
+#endif
+	};
+}
+
 // What one read left: whether it succeeded, the value (UNSET where nothing
 // was stored) and how many bytes of the input had been consumed.
 struct Read {
@@ -45,12 +66,14 @@ inline std::vector<Read> extraction(const std::string &data)
 	return reads;
 }
 
-// Makes count reads with read_int() from a socket that hands over each
-// piece as a block of its own.  The pieces end as a terminal's input ends,
-// with a read that gives nothing, and then more comes, which must never be
-// read, as nothing is once a read has failed: lost says whether it was.
+// Makes count reads with read_int(), its bytes classed by classify, from a
+// socket that hands over each piece as a block of its own.  The pieces end as a
+// terminal's input ends, with a read that gives nothing, and then more comes,
+// which must never be read, as nothing is once a read has failed: lost says
+// whether it was.
 inline std::vector<Read> lca_reads(std::vector<std::string> pieces,
-                                   std::size_t count, bool &lost)
+                                   std::size_t count, bool &lost,
+                                   classify_fn classify)
 {
 	int sv[2];
 	if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sv) != 0)
@@ -63,7 +86,7 @@ inline std::vector<Read> lca_reads(std::vector<std::string> pieces,
 		total += static_cast<long>(piece.size());
 	}
 	shutdown(sv[1], SHUT_WR);
-	open_input(sv[0]);
+	open_input(sv[0], nullptr, classify);
 	std::vector<Read> reads;
 	long taken_at_failure = -1;
 	lost = false;

@@ -2,6 +2,7 @@
 // lca's reader against the formatted extraction it stands in for: the same
 // bytes, read value by value, must store the same, fail the same and
 // consume the same, wherever the blocks that bring them end.
+#include <cstdio>
 #include <random>
 #include <sstream>
 #include <string>
@@ -32,18 +33,21 @@ std::string shown(const std::string &data)
 }
 
 // Whole, and split in two at every position.
-void expect_as_extraction(const std::string &data)
+void expect_as_extraction(const std::string &data, const Classes &reader)
 {
 	const std::vector<Read> want = extraction(data);
 	bool lost;
-	EXPECT_EQ(lca_reads({data}, want.size(), lost), want) << shown(data);
-	EXPECT_FALSE(lost) << shown(data);
+	EXPECT_EQ(lca_reads({data}, want.size(), lost, reader.classify), want)
+	    << reader.name << " " << shown(data);
+	EXPECT_FALSE(lost) << reader.name << " " << shown(data);
 	for (std::size_t k = 1; k < data.size(); k++) {
 		ASSERT_EQ(lca_reads({data.substr(0, k), data.substr(k)},
-		                    want.size(), lost),
+		                    want.size(), lost, reader.classify),
 		          want)
-		    << shown(data) << " split after " << k;
-		ASSERT_FALSE(lost) << shown(data) << " split after " << k;
+		    << reader.name << " " << shown(data) << " split after "
+		    << k;
+		ASSERT_FALSE(lost) << reader.name << " " << shown(data)
+		                   << " split after " << k;
 	}
 }
 
@@ -71,9 +75,29 @@ TEST(Reader, ReadsAsTheExtraction)
 	    // the end of input inside and after a value, and after space
 	    "", " ", "12", "12 ", "1 2", " 3 \n",
 	    // what stops a value
-	    "1x 2", "x1", "1.5", "1,2", "1-2", "3\0 4"s};
-	for (const std::string &data : rows)
-		expect_as_extraction(data);
+	    "1x 2", "x1", "1.5", "1,2", "1-2", "3\0 4"s,
+	    // eight digits and nine, as the stretches find them
+	    "12345678 99999999 00000000 1", "123456789 000000001 1"};
+	std::vector<std::string> all(std::begin(rows), std::end(rows));
+	// Values that start and end on either side of the 32nd and 64th
+	// bytes of a stretch, a value a stretch long and runs of white space
+	// longer than one.
+	// The stretches start after a value read the general way, the
+	// first of the block.
+	for (int at : {29, 30, 31, 32, 33, 61, 62, 63, 64, 65})
+		for (const char *then : {"123 45678 9 x", "-5 6", "12-3 4"})
+			all.push_back("1" + std::string(at, ' ') + then);
+	all.push_back("1 2 " + std::string(63, '7') + " 2");
+	all.push_back("1 " + std::string(63, '0') + "1 2");
+	all.push_back("1" + std::string(64, ' ') + "5" +
+	              std::string(129, '\n') + "6");
+	// As many one-digit values as a stretch holds, and either side.
+	for (int values : {31, 32, 33, 64}) {
+		std::string data;
+		for (int k = 0; k < values; k++)
+			data += std::to_string(k % 10) + "\n";
+		all.push_back(data + "-1");
+	}
 
 	std::mt19937 rng(8);
 	// Each class the reader tells apart, and the bytes on either side.
@@ -85,8 +109,43 @@ TEST(Reader, ReadsAsTheExtraction)
 		std::string data(length(rng), ' ');
 		for (char &c : data)
 			c = alphabet[pick(rng)];
-		expect_as_extraction(data);
+		all.push_back(data);
 	}
+
+	for (const Classes &reader : every_reader()) {
+		// For the log: which paths this processor let the suite reach.
+		std::printf("%s the %s reader\n",
+		            reader.runs ? "tested" : "skipped, unable to run,",
+		            reader.name);
+		if (reader.runs)
+			for (const std::string &data : all)
+				expect_as_extraction(data, reader);
+	}
+}
+
+// Plain input, digits and white space, is found ahead, all of it but the
+// value at the end of the block, wherever values meet the stretches.
+TEST(Reader, FindsPlainValuesAhead)
+{
+	for (const Classes &reader : every_reader())
+		for (int at = 0; reader.runs && at <= 70; at++) {
+			std::string data = "7" + std::string(at + 1, ' ');
+			std::vector<int> want;
+			for (int k = 0; k < 40; k++) {
+				const int value = static_cast<int>(
+				    (k * 2654435761ULL + at) % 100000000);
+				data += std::to_string(value) +
+				        std::string(1 + (k + at) % 4, '\n');
+				want.push_back(value);
+			}
+			data += "5";
+			bool lost;
+			lca_reads({data}, 1, lost, reader.classify);
+			int count;
+			const int *ahead = values_ahead(count);
+			EXPECT_EQ(std::vector<int>(ahead, ahead + count), want)
+			    << reader.name << " after " << at;
+		}
 }
 
 } // namespace
