@@ -138,16 +138,14 @@ int main()
 
 	CHECK(0 <= queries);
 	while (queries > 0) {
+		if (pending == PENDING)
+			answer_pending();
 		// Once a write has failed, the next pair is read as any is,
 		// and the check after it stops the run.
 		if (write_error == 0) {
 			take_answerable();
-			if (pending == PENDING) {
-				answer_pending();
+			if (pending == PENDING || queries == 0)
 				continue;
-			}
-			if (queries == 0)
-				break;
 		}
 		queries--;
 		// A read that fails leaves these 0, which the checks refuse.
@@ -162,9 +160,7 @@ int main()
 		CHECK(reached(x));
 		CHECK(reached(y));
 		pending_x[pending] = x;
-		pending_y[pending] = y;
-		if (++pending == PENDING)
-			answer_pending();
+		pending_y[pending++] = y;
 	}
 
 	answer_pending();

@@ -162,10 +162,10 @@ reader choose_reader()
 {
 	reader r = {"portable", classify_words};
 #if defined(__x86_64__)
-	r = __builtin_cpu_supports("avx2") ? reader{"avx2", classify_avx2} : r;
-	r = __builtin_cpu_supports("avx512bw")
-	        ? reader{"avx512", classify_avx512}
-	        : r;
+	const reader avx2 = {"avx2", classify_avx2},
+	             avx512 = {"avx512", classify_avx512};
+	r = __builtin_cpu_supports("avx2") ? avx2 : r;
+	r = __builtin_cpu_supports("avx512bw") ? avx512 : r;
 #endif
 	return r;
 }
@@ -178,14 +178,14 @@ reader choose_reader()
 // plus the next, so that bytes 0, 2, 4 and 6 hold the four two-digit
 // pairs; one pair of multiplies puts each pair in its place and sums them
 // in the top half of the product.
-static int digits_value(const char *p, int length)
+static int digits_value(const char *p, std::uint64_t length)
 {
 	std::uint64_t x;
 	std::memcpy(&x, p, sizeof x);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 	x = __builtin_bswap64(x);
 #endif
-	x = (x - 0x3030303030303030) << (64 - 8 * length);
+	x = (x - 0x3030303030303030) << 8 * (8 - length);
 	x = x * 10 + (x >> 8);
 	return static_cast<int>(
 	    ((x & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
@@ -217,13 +217,12 @@ static int digits_value(const char *p, int length)
 		std::uint64_t starts = d & ~(d << 1);
 		for (std::uint64_t ends = d & ~(d >> 1) & (decided >> 1);
 		     ends != 0; ends &= ends - 1, starts &= starts - 1) {
-			const int first = __builtin_ctzll(starts),
-			          last = __builtin_ctzll(ends);
-			if (last - first >= 8)
+			const std::uint64_t first = __builtin_ctzll(starts),
+			                    after = __builtin_ctzll(ends) + 1;
+			if (after - first > 8)
 				return found > 0;
-			ahead[found++] =
-			    digits_value(p + first, last - first + 1);
-			past = p + last + 1;
+			ahead[found++] = digits_value(p + first, after - first);
+			past = p + after;
 		}
 		if (other != 0 || starts == 1)
 			return found > 0;

@@ -71,10 +71,11 @@ TEST(Label, LongChainNeedsNoStack)
 
 TEST(Label, NodesCutOffFromTheRootKeepZero)
 {
-	// 3 hangs from 6, above nodes; 4 and 5 are each other's father; 7
-	// hangs below the cycle; 2 alone is reached.
-	label({0, 0, 1, 6, 5, 4, 4, 1});
-	EXPECT_EQ(labels(8), (std::vector<int>{1, 2, 0, 0, 0, 0, 2, 0}));
+	// 3 hangs from 6, above nodes; 4 and 5 are each other's father; 6
+	// hangs below the cycle; 2 and 7 alone are reached; 8 hangs from
+	// 65538, above nodes, which shares its low 16 bits with 2.
+	label({0, 0, 1, 6, 5, 4, 4, 1, 65538});
+	EXPECT_EQ(labels(9), (std::vector<int>{1, 2, 0, 0, 0, 0, 2, 0, 0}));
 	EXPECT_FALSE(reached(3));
 	EXPECT_TRUE(reached(7));
 }
