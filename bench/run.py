@@ -162,39 +162,63 @@ def cpu_ms(command, stdin):
     return 1000 * (usage.ru_utime + usage.ru_stime)
 
 
+def readers():
+    """The means of classing bytes that this processor runs."""
+    flags = set()
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("flags"):
+                    flags = set(line.split(":", 1)[1].split())
+                    break
+    except OSError:
+        pass
+    x86 = platform.machine() == "x86_64"
+    return ["portable"] + [name for name, flag in [("avx2", "avx2"),
+                                                   ("avx512", "avx512bw")]
+                           if x86 and flag in flags]
+
+
 def queries(build, quick):
     q = 10000 if quick else 1000000
+    bench = os.path.join(build, "bench")
     programs = [
-        ("lca", "lca", os.path.join(build, "lca")),
+        ("lca", "lca", [os.path.join(build, "lca")]),
         ("bare", "bare loop, lca's reader and writer",
-         os.path.join(build, "bench", "lca_bare_loop")),
+         [os.path.join(bench, "lca_bare_loop")]),
         ("iostream", "bare loop, >> and <<",
-         os.path.join(build, "bench", "lca_iostream_loop")),
+         [os.path.join(bench, "lca_iostream_loop")])] + [
+        ("read " + r, "lca's reading alone, " + r,
+         [os.path.join(bench, "lca_read_loop"), r]) for r in readers()] + [
         ("tokens", "token count, nothing converted",
-         os.path.join(build, "bench", "lca_token_loop"))]
+         [os.path.join(bench, "lca_token_loop")]),
+        ("copy", "the blocks read, nothing else",
+         [os.path.join(bench, "lca_copy_loop")])]
     # The star, where a query costs what reading and writing it costs,
     # and a random tree, where climbing costs too; the loops do the same
     # on either.
     runs_on = [("star", [key for key, _, _ in programs]),
-               ("random", ["lca", "tokens"])]
+               ("random", ["lca", "tokens", "copy"])]
     times = {(shape, key): [] for shape, keys in runs_on for key in keys}
-    path = {key: p for key, _, p in programs}
+    command = {key: c for key, _, c in programs}
     files = {shape: input_file(shape, 1000, q) for shape, _ in runs_on}
     for _ in range(runs(quick)):  # interleaved, as above
         for shape, keys in runs_on:
             for key in keys:
-                times[shape, key].append(cpu_ms([path[key]], files[shape]))
+                times[shape, key].append(cpu_ms(command[key], files[shape]))
     for f in files.values():
         f.close()
     t = {k: sorted(v)[len(v) // 2] for k, v in times.items()}
     print("queries, %d random pairs on a 1000-node tree, ms of CPU "
           "(median of %d)" % (q, runs(quick)))
-    for key, label, _ in programs:
-        print("  star    %-36s %6.1f  %4.2fx the token count"
-              % (label, t["star", key], t["star", key] / t["star", "tokens"]))
-    print("  random  %-36s %6.1f  %4.2fx the token count"
-          % ("lca", t["random", "lca"],
-             t["random", "lca"] / t["random", "tokens"]))
+    for shape, keys in runs_on:
+        for key, label, _ in programs:
+            if key in keys:
+                print("  %-6s  %-36s %6.1f  %4.2fx the token count  "
+                      "%5.2fx the copy" % (
+                          shape, label, t[shape, key],
+                          t[shape, key] / t[shape, "tokens"],
+                          t[shape, key] / t[shape, "copy"]))
 
 
 def gnu_time():

@@ -35,7 +35,7 @@ static char *past;
 
 static int input_fd;
 static void (*before_read)();
-static classify_fn classify;
+static classify_fn classify = classify_words;
 // The bytes read and not yet consumed; *end, just past them, is always a
 // byte that is neither white space nor a digit, so that the scans over a
 // value stop there without counting.
@@ -214,17 +214,23 @@ static int digits_value(const char *p, std::uint64_t length)
 		// The bytes before the first that is neither.
 		const std::uint64_t decided = (other & (0 - other)) - 1;
 		const std::uint64_t d = digits & decided;
-		std::uint64_t starts = d & ~(d << 1);
-		for (std::uint64_t ends = d & ~(d >> 1) & (decided >> 1);
-		     ends != 0; ends &= ends - 1, starts &= starts - 1) {
+		std::uint64_t starts = d & ~(d << 1),
+		              ends = d & ~(d >> 1) & (decided >> 1);
+		// Where a run of nine digits or more starts, the values before
+		// it are found, and the rest left.
+		std::uint64_t nine = d & d >> 1;
+		nine &= nine >> 2;
+		nine &= nine >> 4;
+		nine &= d >> 8;
+		ends &= (nine & (0 - nine)) - 1;
+		if (ends != 0)
+			past = p + 64 - __builtin_clzll(ends);
+		for (; ends != 0; ends &= ends - 1, starts &= starts - 1) {
 			const std::uint64_t first = __builtin_ctzll(starts),
 			                    after = __builtin_ctzll(ends) + 1;
-			if (after - first > 8)
-				return found > 0;
 			ahead[found++] = digits_value(p + first, after - first);
-			past = p + after;
 		}
-		if (other != 0 || starts == 1)
+		if (nine != 0 || other != 0 || starts == 1)
 			return found > 0;
 		p += starts != 0 ? __builtin_ctzll(starts) : STRETCH;
 	}
