@@ -133,7 +133,7 @@ static unsigned gather(std::uint64_t flags)
 void classify_words(const char *stretch, std::uint64_t &digits,
                     std::uint64_t &spaces)
 {
-	const std::uint64_t one = 0x0101010101010101, top = one << 7;
+	const std::uint64_t top = 0x8080808080808080;
 	digits = spaces = 0;
 	for (int k = 0; k < STRETCH / 8; k++) {
 		std::uint64_t w;
@@ -142,8 +142,8 @@ void classify_words(const char *stretch, std::uint64_t &digits,
 		w = __builtin_bswap64(w);
 #endif
 		const std::uint64_t x = w & ~top;
-		const auto at_least = [x, one](unsigned c) {
-			return x + (128 - c) * one;
+		const auto at_least = [x](std::uint64_t c) {
+			return x + (128 - c) * 0x0101010101010101;
 		};
 		const std::uint64_t digit =
 		    at_least('0') & ~at_least('9' + 1) & ~w & top;
