@@ -230,8 +230,10 @@ static int digits_value(const char *p, std::uint64_t length)
 			                    after = __builtin_ctzll(ends) + 1;
 			ahead[found++] = digits_value(p + first, after - first);
 		}
-		if (nine != 0 || other != 0 || starts == 1)
+		if (nine != 0 || other != 0)
 			return found > 0;
+		// A value left runs to the stretch's end, and is shorter than
+		// nine digits, so that it starts past the stretch's start.
 		p += starts != 0 ? __builtin_ctzll(starts) : STRETCH;
 	}
 	return true;
