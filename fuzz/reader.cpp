@@ -28,10 +28,13 @@ int main()
 		if (split > 0 && split < data.size())
 			pieces = {data.substr(0, split), data.substr(split)};
 		const std::vector<Read> want = extraction(data);
-		bool lost;
-		if (lca_reads(pieces, want.size(), lost, classify) != want ||
-		    lost)
-			std::abort();
+		for (const Classes &reader : readers) {
+			bool lost;
+			if (lca_reads(pieces, want.size(), lost,
+			              reader.classify) != want ||
+			    lost)
+				std::abort();
+		}
 	}
 	return 0;
 }
