@@ -20,16 +20,17 @@ int main(int argc, char **argv)
 #endif
 	open_input(STDIN_FILENO, nullptr, classify);
 	long sum = 0;
-	for (int value;;) {
-		int count;
+	for (;;) {
+		int count, value;
 		const int *ahead = values_ahead(count);
 		for (int k = 0; k < count; k++)
 			sum += ahead[k];
 		take_values(count);
-		if (count == 0 && !read_int(value))
+		if (count > 0)
+			continue;
+		if (!read_int(value))
 			break;
-		if (count == 0)
-			sum += value;
+		sum += value;
 	}
 	std::printf("%ld\n", sum);
 	return 0;

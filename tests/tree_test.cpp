@@ -15,14 +15,18 @@
 namespace
 {
 
-// fathers[v] is the father of node v, for v from 2 to fathers.size() - 1.
-void label(const std::vector<int> &fathers)
+// fathers[v] is the father of node v, for v from 2 to fathers.size() - 1;
+// labelled through the scan given, or as the program labels.
+void label(const std::vector<int> &fathers, scan_fn scan = nullptr)
 {
 	std::fill(father, father + MAX_N, 0);
 	std::fill(depth, depth + MAX_N, 0);
 	nodes = static_cast<int>(fathers.size()) - 1;
 	std::copy(fathers.begin() + 2, fathers.end(), father + 2);
-	dfs(1);
+	if (scan != nullptr)
+		dfs_with(scan, 1);
+	else
+		dfs(1);
 }
 
 std::vector<int> labels(int upto)
@@ -153,9 +157,7 @@ TEST(Label, AsTheDescentOnEveryShape)
 					    make_tree(shape, n, rng);
 					if (damaged)
 						damage(fathers, rng);
-					label(fathers);
-					std::fill(depth, depth + MAX_N, 0);
-					dfs_with(scan.blocks, 1);
+					label(fathers, scan.blocks);
 					const std::vector<int> want =
 					    descent(fathers);
 					ASSERT_EQ(
