@@ -1,24 +1,25 @@
 // SPDX-License-Identifier: ISC
-// lca's reading alone: every value of the input read through lca's reader,
-// its bytes classed by the means named (portable, avx2 or avx512), and
-// summed, with nothing checked, labelled, climbed or written.
+// lca's reading alone: every value of the input read through the reader
+// named (portable, avx2 or avx512) and summed, with nothing checked,
+// labelled, climbed or written.
 #include <cstdio>
 #include <cstring>
 
 #include <unistd.h>
 
+#include "find.h"
 #include "stream.h"
 
 int main(int argc, char **argv)
 {
-	classify_fn classify = classify_words;
+	const reader *means = &portable_reader;
 #if defined(__x86_64__)
 	if (argc > 1 && std::strcmp(argv[1], "avx2") == 0)
-		classify = classify_avx2;
+		means = &avx2_reader;
 	if (argc > 1 && std::strcmp(argv[1], "avx512") == 0)
-		classify = classify_avx512;
+		means = &avx512_reader;
 #endif
-	open_input(STDIN_FILENO, nullptr, classify);
+	open_input(STDIN_FILENO, nullptr, means);
 	long sum = 0;
 	for (;;) {
 		int count, value;

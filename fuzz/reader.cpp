@@ -12,8 +12,8 @@ __AFL_FUZZ_INIT();
 int main()
 {
 	__AFL_INIT();
-	std::vector<Classes> readers;
-	for (const Classes &reader : every_reader())
+	std::vector<Tried> readers;
+	for (const Tried &reader : every_reader())
 		if (reader.runs)
 			readers.push_back(reader);
 	const unsigned char *bytes = __AFL_FUZZ_TESTCASE_BUF;
@@ -28,10 +28,10 @@ int main()
 		if (split > 0 && split < data.size())
 			pieces = {data.substr(0, split), data.substr(split)};
 		const std::vector<Read> want = extraction(data);
-		for (const Classes &reader : readers) {
+		for (const Tried &reader : readers) {
 			bool lost;
 			if (lca_reads(pieces, want.size(), lost,
-			              reader.classify) != want ||
+			              reader.means) != want ||
 			    lost)
 				std::abort();
 		}

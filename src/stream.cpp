@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "find.h"
 #include "stream.h"
 
 int read_error;
@@ -15,27 +16,26 @@ int write_error;
 // share of the bytes, and a small output block lets a failed write stop
 // the run soon after the answers it lost.
 enum { BLOCK = 1 << 16, OUTPUT = 1 << 13 };
-// Values are found a stretch at a time.  After the input block come the
-// byte that ends it and room for a stretch loaded at any position up to
-// that one; after the output block, room for the eight bytes that each
-// answer's digits are stored as.
-enum { STRETCH = 64 };
-static_assert(STRETCH == 64, "a stretch's bytes are the bits of a word");
+// After the input block come the byte that ends it and room for a stretch
+// read at any position up to that one; after the output block, room for
+// the eight bytes that each answer's digits are stored as.
 static char input[BLOCK + STRETCH];
 static char output[OUTPUT + 8];
 
 // Values found ahead of the reads that take them, from next on: taken of
-// them have been read, of found, and past is the byte after the last.  A
-// stretch holds at most STRETCH / 2 values, so there is room for one
-// whenever found is below AHEAD - STRETCH / 2.
+// them have been read, of found.  Where the digits of each start and end
+// are kept as offsets into input.  A stretch holds at most STRETCH / 2
+// values, so that at most AHEAD are found; the readers store and convert
+// a fixed number at a time, with room for a stretch past them.
 enum { AHEAD = 256 };
-static int ahead[AHEAD];
+static_assert(BLOCK <= 1 << 16, "every offset into a block fits 16 bits");
+static int ahead[AHEAD + STRETCH];
+static std::uint16_t firsts[AHEAD + STRETCH], lasts[AHEAD + STRETCH];
 static int taken, found;
-static char *past;
 
 static int input_fd;
 static void (*before_read)();
-static classify_fn classify = classify_words;
+static const reader *means = &portable_reader;
 // The bytes read and not yet consumed; *end, just past them, is always a
 // byte that is neither white space nor a digit, so that the scans over a
 // value stop there without counting.
@@ -54,11 +54,11 @@ static void hold(std::size_t n)
 	*end = '\0';
 }
 
-void open_input(int fd, void (*hook)(), classify_fn classes)
+void open_input(int fd, void (*hook)(), const reader *r)
 {
 	input_fd = fd;
 	before_read = hook;
-	classify = classes;
+	means = r != nullptr ? r : &choose_reader();
 	hold(0);
 	taken = found = 0;
 	stopped = false;
@@ -119,124 +119,24 @@ static bool read_digits(std::uint64_t &magnitude)
 	}
 }
 
-// The top bit of each byte of flags, gathered into the low eight bits, the
-// lowest byte's lowest: the multiply moves each byte's bit to a place of
-// its own in the top byte, with no carries.
-static unsigned gather(std::uint64_t flags)
-{
-	return static_cast<unsigned>((flags >> 7) * 0x0102040810204080 >> 56);
-}
-
-// Eight bytes at a time: with each byte's top bit cleared, adding 128 - c
-// sets the top bit of those at least c, and no byte carries into the next;
-// a byte whose top bit was set is neither digit nor white space.
-void classify_words(const char *stretch, std::uint64_t &digits,
-                    std::uint64_t &spaces)
-{
-	const std::uint64_t top = 0x8080808080808080;
-	digits = spaces = 0;
-	for (int k = 0; k < STRETCH / 8; k++) {
-		std::uint64_t w;
-		std::memcpy(&w, stretch + 8 * k, sizeof w);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-		w = __builtin_bswap64(w);
-#endif
-		const std::uint64_t x = w & ~top;
-		const auto at_least = [x](std::uint64_t c) {
-			return x + (128 - c) * 0x0101010101010101;
-		};
-		const std::uint64_t digit =
-		    at_least('0') & ~at_least('9' + 1) & ~w & top;
-		const std::uint64_t space =
-		    ((at_least('\t') & ~at_least('\r' + 1)) |
-		     (at_least(' ') & ~at_least(' ' + 1))) &
-		    ~w & top;
-		digits |= std::uint64_t{gather(digit)} << 8 * k;
-		spaces |= std::uint64_t{gather(space)} << 8 * k;
-	}
-}
-
-// Each choice is a line that runs on every processor, so that the suite
-// covers it wherever it runs.
-reader choose_reader()
-{
-	reader r = {"portable", classify_words};
-#if defined(__x86_64__)
-	const reader avx2 = {"avx2", classify_avx2},
-	             avx512 = {"avx512", classify_avx512};
-	r = __builtin_cpu_supports("avx2") ? avx2 : r;
-	r = __builtin_cpu_supports("avx512bw") ? avx512 : r;
-#endif
-	return r;
-}
-
-// The value of the length digits at p, from one to eight.  The eight bytes
-// are loaded as they lie in memory, the first the lowest, each less '0';
-// borrows run upward, into the bytes after the digits, which the shift
-// drops.  Shifted to the top, the digits read as eight with leading zeros,
-// the first in the lowest byte.  Each byte then takes ten times itself
-// plus the next, so that bytes 0, 2, 4 and 6 hold the four two-digit
-// pairs; one pair of multiplies puts each pair in its place and sums them
-// in the top half of the product.
-static int digits_value(const char *p, std::uint64_t length)
-{
-	std::uint64_t x;
-	std::memcpy(&x, p, sizeof x);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-	x = __builtin_bswap64(x);
-#endif
-	x = (x - 0x3030303030303030) << 8 * (8 - length);
-	x = x * 10 + (x >> 8);
-	return static_cast<int>(
-	    ((x & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
-	     ((x >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32))) >>
-	    32);
-}
-
-// Finds the values from next on that the stretches decide, and says
-// whether there were any: unsigned, of one to eight digits, each followed
-// by white space, up to the first byte that is neither digit nor white
-// space.  *end is such a byte, so every value found is complete.  The
-// bits of a stretch give where its values start and end, with no test a
-// byte; a value that runs past the stretch starts the next one.  The rest
-// is left to read_any_int().
+// Finds the values from next on that the reader decides, and says whether
+// there were any: unsigned, of one to eight digits, each followed by white
+// space, up to the first byte that is neither digit nor white space.
+// *end is such a byte, so every value found is complete.  The rest is left
+// to read_any_int().
 [[gnu::noinline]] static bool find_values()
 {
 	if (found > 0)
-		next = past;
+		next = input + lasts[found - 1] + 1;
 	taken = found = 0;
 	if (stopped)
 		return false;
-	for (char *p = next; found < AHEAD - STRETCH / 2;) {
-		std::uint64_t digits, spaces;
-		classify(p, digits, spaces);
-		const std::uint64_t other = ~(digits | spaces);
-		// The bytes before the first that is neither.
-		const std::uint64_t decided = (other & (0 - other)) - 1;
-		const std::uint64_t d = digits & decided;
-		std::uint64_t starts = d & ~(d << 1),
-		              ends = d & ~(d >> 1) & (decided >> 1);
-		// Where a run of nine digits or more starts, the values before
-		// it are found, and the rest left.
-		std::uint64_t nine = d & d >> 1;
-		nine &= nine >> 2;
-		nine &= nine >> 4;
-		nine &= d >> 8;
-		ends &= (nine & (0 - nine)) - 1;
-		if (ends != 0)
-			past = p + 64 - __builtin_clzll(ends);
-		for (; ends != 0; ends &= ends - 1, starts &= starts - 1) {
-			const std::uint64_t first = __builtin_ctzll(starts),
-			                    after = __builtin_ctzll(ends) + 1;
-			ahead[found++] = digits_value(p + first, after - first);
-		}
-		if (nine != 0 || other != 0)
-			return found > 0;
-		// A value left runs to the stretch's end, and is shorter than
-		// nine digits, so that it starts past the stretch's start.
-		p += starts != 0 ? __builtin_ctzll(starts) : STRETCH;
-	}
-	return true;
+	// next is never a digit that follows one: what read_any_int() reads
+	// ends before a byte that is not a digit.
+	const int ends =
+	    means->find(next, input, firsts, lasts, AHEAD - STRETCH / 2);
+	found = means->convert(input, firsts, lasts, ends, ahead);
+	return found > 0;
 }
 
 // Any value, wherever it lies: across blocks, with any number of digits,
@@ -368,20 +268,11 @@ bool flush_output()
 	return write_error == 0;
 }
 
-// The first byte not consumed: past the values taken of those found,
-// each after white space.
+// The first byte not consumed: the one after the last value taken of
+// those found.
 static const char *consumed()
 {
-	if (taken == found)
-		return found > 0 ? past : next;
-	const char *p = next;
-	for (int k = 0; k < taken; k++) {
-		while (is_space(*p))
-			p++;
-		while (is_digit(*p))
-			p++;
-	}
-	return p;
+	return taken > 0 ? input + lasts[taken - 1] + 1 : next;
 }
 
 std::size_t unread()

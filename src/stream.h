@@ -8,31 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// Values are found 64 bytes of input at a time: each byte of a stretch is
-// classed as a digit, white space (" \t\n\v\f\r") or neither, a bit a
-// byte, the first byte the lowest, by the fastest means the processor has.
-using classify_fn = void (*)(const char *stretch, std::uint64_t &digits,
-                             std::uint64_t &spaces);
-void classify_words(const char *stretch, std::uint64_t &digits,
-                    std::uint64_t &spaces);
-void classify_avx2(const char *stretch, std::uint64_t &digits,
-                   std::uint64_t &spaces);
-void classify_avx512(const char *stretch, std::uint64_t &digits,
-                     std::uint64_t &spaces);
+struct reader;
 
-struct reader {
-	const char *name;
-	classify_fn classify;
-};
-
-// The fastest means of classing bytes this processor runs.
-reader choose_reader();
-
-// Starts reading from fd, from its current offset.  Each read of fd may
-// wait, so before_read, unless null, is called first, to give whatever
-// answers are still owed.
+// Starts reading from fd, from its current offset, through the reader
+// given or, if none is, the fastest.  Each read of fd may wait, so
+// before_read, unless null, is called first, to give whatever answers are
+// still owed.
 void open_input(int fd, void (*before_read)() = nullptr,
-                classify_fn classify = choose_reader().classify);
+                const reader *means = nullptr);
 
 // Reads the next value as the formatted extraction of an int reads it in
 // the "C" locale, and says whether it holds one.  White space (" \t\n\v\f\r")

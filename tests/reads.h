@@ -14,25 +14,24 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "find.h"
 #include "stream.h"
 
-// Every means of classing bytes, and whether this processor runs it.
-struct Classes {
-	const char *name;
-	classify_fn classify;
+// Every reader, and whether this processor runs it.
+struct Tried {
+	const reader *means;
 	bool runs;
 };
 
-inline std::vector<Classes> every_reader()
+inline std::vector<Tried> every_reader()
 {
 	return
 	{
-		{"portable", classify_words, true},
+		{&portable_reader, true},
 #if defined(__x86_64__)
-		    {"avx2", classify_avx2,
-		     __builtin_cpu_supports("avx2") != 0},
-		    {"avx512", classify_avx512,
-		     __builtin_cpu_supports("avx512bw") != 0},
+		    {&avx2_reader, __builtin_cpu_supports("avx2") != 0},
+		    {&avx512_reader,
+		     __builtin_cpu_supports("avx512vbmi2") != 0},
 #endif
 	};
 }
@@ -66,14 +65,14 @@ inline std::vector<Read> extraction(const std::string &data)
 	return reads;
 }
 
-// Makes count reads with read_int(), its bytes classed by classify, from a
+// Makes count reads with read_int(), through the reader means, from a
 // socket that hands over each piece as a block of its own.  The pieces end as a
 // terminal's input ends, with a read that gives nothing, and then more comes,
 // which must never be read, as nothing is once a read has failed: lost says
 // whether it was.
 inline std::vector<Read> lca_reads(std::vector<std::string> pieces,
                                    std::size_t count, bool &lost,
-                                   classify_fn classify)
+                                   const reader *means)
 {
 	int sv[2];
 	if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sv) != 0)
@@ -86,7 +85,7 @@ inline std::vector<Read> lca_reads(std::vector<std::string> pieces,
 		total += static_cast<long>(piece.size());
 	}
 	shutdown(sv[1], SHUT_WR);
-	open_input(sv[0], nullptr, classify);
+	open_input(sv[0], nullptr, means);
 	std::vector<Read> reads;
 	long taken_at_failure = -1;
 	lost = false;

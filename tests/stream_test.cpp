@@ -33,20 +33,20 @@ std::string shown(const std::string &data)
 }
 
 // Whole, and split in two at every position.
-void expect_as_extraction(const std::string &data, const Classes &reader)
+void expect_as_extraction(const std::string &data, const Tried &reader)
 {
 	const std::vector<Read> want = extraction(data);
 	bool lost;
-	EXPECT_EQ(lca_reads({data}, want.size(), lost, reader.classify), want)
-	    << reader.name << " " << shown(data);
-	EXPECT_FALSE(lost) << reader.name << " " << shown(data);
+	EXPECT_EQ(lca_reads({data}, want.size(), lost, reader.means), want)
+	    << reader.means->name << " " << shown(data);
+	EXPECT_FALSE(lost) << reader.means->name << " " << shown(data);
 	for (std::size_t k = 1; k < data.size(); k++) {
 		ASSERT_EQ(lca_reads({data.substr(0, k), data.substr(k)},
-		                    want.size(), lost, reader.classify),
+		                    want.size(), lost, reader.means),
 		          want)
-		    << reader.name << " " << shown(data) << " split after "
-		    << k;
-		ASSERT_FALSE(lost) << reader.name << " " << shown(data)
+		    << reader.means->name << " " << shown(data)
+		    << " split after " << k;
+		ASSERT_FALSE(lost) << reader.means->name << " " << shown(data)
 		                   << " split after " << k;
 	}
 }
@@ -112,11 +112,11 @@ TEST(Reader, ReadsAsTheExtraction)
 		all.push_back(data);
 	}
 
-	for (const Classes &reader : every_reader()) {
+	for (const Tried &reader : every_reader()) {
 		// For the log: which paths this processor let the suite reach.
 		std::printf("%s the %s reader\n",
 		            reader.runs ? "tested" : "skipped, unable to run,",
-		            reader.name);
+		            reader.means->name);
 		if (reader.runs)
 			for (const std::string &data : all)
 				expect_as_extraction(data, reader);
@@ -127,7 +127,7 @@ TEST(Reader, ReadsAsTheExtraction)
 // value at the end of the block, wherever values meet the stretches.
 TEST(Reader, FindsPlainValuesAhead)
 {
-	for (const Classes &reader : every_reader())
+	for (const Tried &reader : every_reader())
 		for (int at = 0; reader.runs && at <= 70; at++) {
 			std::string data = "7" + std::string(at + 1, ' ');
 			std::vector<int> want;
@@ -140,11 +140,11 @@ TEST(Reader, FindsPlainValuesAhead)
 			}
 			data += "5";
 			bool lost;
-			lca_reads({data}, 1, lost, reader.classify);
+			lca_reads({data}, 1, lost, reader.means);
 			int count;
 			const int *ahead = values_ahead(count);
 			EXPECT_EQ(std::vector<int>(ahead, ahead + count), want)
-			    << reader.name << " after " << at;
+			    << reader.means->name << " after " << at;
 		}
 }
 

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: ISC
+// Where the values of a block of input lie, found a stretch of 64 bytes at
+// a time, and their digits converted many values at a time: a reader for
+// each kind of processor, each in a file of its own.
+#ifndef LCA_FIND_H
+#define LCA_FIND_H
+
+#include <cstdint>
+
+enum { STRETCH = 64 };
+static_assert(STRETCH == 64, "a stretch's bytes are the bits of a word");
+
+// Finds where the values from p on start and end, as offsets from base of
+// their first and last digits, and says how many ended: unsigned values
+// followed by white space (" \t\n\v\f\r"), up to the first byte that is
+// neither digit nor white space, which must come before base + 65536.  It
+// stops after the stretch in which room have ended; firsts and lasts have
+// room for STRETCH more, as a stretch stores its offsets a fixed number at
+// a time.  p is not a digit that follows a digit.
+using find_fn = int (*)(const char *p, const char *base, std::uint16_t *firsts,
+                        std::uint16_t *lasts, int room);
+
+// Converts the count values found into values, up to the first that has
+// more than eight digits, and says how many it converted.  Each group of
+// eight loads eight bytes from each first digit, and stores eight values.
+using convert_fn = int (*)(const char *base, const std::uint16_t *firsts,
+                           const std::uint16_t *lasts, int count, int *values);
+
+struct reader {
+	const char *name;
+	find_fn find;
+	convert_fn convert;
+};
+
+extern const reader portable_reader;
+#if defined(__x86_64__)
+extern const reader avx2_reader, avx512_reader;
+#endif
+
+// The fastest reader this processor runs.
+const reader &choose_reader();
+
+// The search of find_fn, given Means::classify(stretch, digits, spaces),
+// which sets a bit a byte, the first byte the lowest, for each digit and
+// white space byte of a stretch, and Means::offsets(bits, at, to), which
+// stores at plus the place of each bit set and says how many.  A value
+// ends where white space follows a digit, which for a stretch's last byte
+// the next stretch's first says; it starts where a digit follows any
+// other byte.
+template <class Means>
+[[gnu::always_inline]] inline int find_with(const char *p, const char *base,
+                                            std::uint16_t *firsts,
+                                            std::uint16_t *lasts, int room)
+{
+	std::uint64_t digits, spaces, follows_digit = 0;
+	Means::classify(p, digits, spaces);
+	int starts = 0, ends = 0;
+	for (;; p += STRETCH) {
+		const unsigned at = static_cast<unsigned>(p - base);
+		const std::uint64_t other = ~(digits | spaces);
+		std::uint64_t after = spaces >> 1, next_digits = 0,
+		              next_spaces = 0;
+		if (other == 0) {
+			Means::classify(p + STRETCH, next_digits, next_spaces);
+			after |= next_spaces << 63;
+		} else {
+			// Only the bytes before the first that is neither.
+			after &= (other & (0 - other)) - 1;
+		}
+		starts +=
+		    Means::offsets(digits & ~(digits << 1 | follows_digit), at,
+		                   firsts + starts);
+		ends += Means::offsets(digits & after, at, lasts + ends);
+		if (other != 0 || ends >= room)
+			return ends;
+		follows_digit = digits >> 63;
+		digits = next_digits;
+		spaces = next_spaces;
+	}
+}
+
+// The bits set in x, on processors with no instruction to count them.
+[[gnu::always_inline]] inline int count_bits(std::uint64_t x)
+{
+	x -= x >> 1 & 0x5555555555555555;
+	x = (x & 0x3333333333333333) + (x >> 2 & 0x3333333333333333);
+	x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+	return static_cast<int>(x * 0x0101010101010101 >> 56);
+}
+
+// Means::offsets a bit at a time.  The first eight are stored whether set
+// or not, so that only a stretch with more has a branch that its count
+// decides.
+[[gnu::always_inline]] inline int
+offsets_of_bits(std::uint64_t bits, unsigned at, std::uint16_t *to)
+{
+	const int n = count_bits(bits);
+	// With the top bit set the count of trailing zeros is defined, and
+	// it changes only what is stored past the last.
+	const std::uint64_t top = std::uint64_t{1} << 63;
+	for (int k = 0; k < 8; k++, bits &= bits - 1)
+		to[k] = static_cast<std::uint16_t>(at +
+		                                   __builtin_ctzll(bits | top));
+	for (int k = 8; k < n; k++, bits &= bits - 1)
+		to[k] = static_cast<std::uint16_t>(at + __builtin_ctzll(bits));
+	return n;
+}
+
+#endif
