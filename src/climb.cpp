@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstddef>
 
+#include "lockstep.h"
 #include "tree.h"
 
 // The deeper node moves up until the two are level, then they move in
@@ -33,64 +34,10 @@ void climb(int &x, int &y)
 // together.  Each lane still takes the climb's own steps, one father link
 // at a time, guided by the labels.
 //
-// Where the climbs are short, what costs is not the loads but the end of
-// each climb, a branch that nothing predicts; so the pairs of a shallow
-// group climb in lockstep, with masks in place of branches, until all have
-// met: one predictable loop for the whole group.  Where climbs are long,
-// each lane runs on its own and, when its climb ends, takes the next pair.
+// Where the tree is shallow, the pairs climb in lockstep instead (see
+// lockstep.h).
 
-enum { GROUP = 8, MEET_LANES = 8 };
-// Deeper than this, a group's longest climb would keep the others idle.
-enum { SHALLOW = 64 };
-
-// All ones where the condition holds, so that a choice needs no branch.
-static unsigned mask(bool condition)
-{
-	return 0u - condition;
-}
-
-// Climbs a group of GROUP pairs in lockstep, if every node lies within
-// SHALLOW of the root; says whether it did.
-static bool climb_group(int *x, int *y)
-{
-	unsigned a[GROUP], b[GROUP];
-	int left[GROUP], most = 0, top = 0;
-	for (int k = 0; k < GROUP; k++) {
-		const int dx = depth[x[k]], dy = depth[y[k]];
-		a[k] = static_cast<unsigned>(dx >= dy ? x[k] : y[k]);
-		b[k] = static_cast<unsigned>(dx >= dy ? y[k] : x[k]);
-		left[k] = dx >= dy ? dx - dy : dy - dx;
-		most = std::max(most, left[k]);
-		top = std::max(top, std::max(dx, dy));
-	}
-	if (top > SHALLOW)
-		return false;
-	// The deeper node of each pair moves up until the two are level...
-	for (int s = 0; s < most; s++)
-		for (int k = 0; k < GROUP; k++) {
-			const unsigned up = static_cast<unsigned>(father[a[k]]);
-			a[k] ^= (a[k] ^ up) & mask(s < left[k]);
-		}
-	// ...then both, until every pair has met: half the group at a time,
-	// so that its nodes stay in registers.
-	for (int half = 0; half < GROUP; half += GROUP / 2)
-		for (unsigned apart = ~0u; apart != 0;) {
-			apart = 0;
-			for (int k = half; k < half + GROUP / 2; k++) {
-				const unsigned up_a =
-				    static_cast<unsigned>(father[a[k]]);
-				const unsigned up_b =
-				    static_cast<unsigned>(father[b[k]]);
-				const unsigned m = mask(a[k] != b[k]);
-				a[k] ^= (a[k] ^ up_a) & m;
-				b[k] ^= (b[k] ^ up_b) & m;
-				apart |= a[k] ^ b[k];
-			}
-		}
-	for (int k = 0; k < GROUP; k++)
-		x[k] = y[k] = static_cast<int>(a[k]);
-	return true;
-}
+enum { MEET_LANES = 8 };
 
 // Levels each pair in place: the deeper of x[k] and y[k] moves up until
 // the two are at the same depth.  Each round moves every lane as many
@@ -200,19 +147,23 @@ static void meet(int *x, int *y, int count)
 	}
 }
 
-void climb_all(int *x, int *y, int count)
+void climb_all_with(lockstep_fn groups, int *x, int *y, int count)
 {
 	// Pairs that a group has answered hold the answer in both x and y,
 	// which the lanes pass over.
 	bool deep = false;
-	int k = 0;
-	for (; k + GROUP <= count; k += GROUP)
-		deep |= !climb_group(x + k, y + k);
+	const int grouped = groups(x, y, count, deep);
 	if (deep) {
 		even_up(x, y, count);
 		meet(x, y, count);
 	} else {
-		for (; k < count; k++)
+		for (int k = grouped; k < count; k++)
 			climb(x[k], y[k]);
 	}
+}
+
+void climb_all(int *x, int *y, int count)
+{
+	static const lockstep_fn groups = choose_lockstep().groups;
+	climb_all_with(groups, x, y, count);
 }

@@ -37,6 +37,10 @@ void climb(int &x, int &y);
 void climb_all(int *x, int *y, int count);
 constexpr int LANES = 12;
 
+// Climbs as climb_all() does, with the lockstep given (see lockstep.h).
+void climb_all_with(int (*groups)(int *x, int *y, int count, bool &deep),
+                    int *x, int *y, int count);
+
 // The most pairs the driver keeps waiting for their climbs.
 constexpr int PENDING = 4096;
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "lockstep.h"
 #include "scan.h"
 #include "tree.h"
 #include "trees.h"
@@ -306,11 +307,27 @@ TEST(Climb, MatchesOracleOnEveryShape)
 		}
 }
 
-// Climbed together, pairs get what each gets climbed alone, however many
-// are handed over at once: fewer than the lanes, as many, more, and more
-// than the driver ever keeps.
+struct Stepper {
+	lockstep_fn groups;
+	bool runs;
+};
+
+// Climbed together, pairs get what each gets climbed alone, in lockstep
+// or not, with each lockstep that runs, however many are handed over at
+// once: fewer than the lanes, as many, more, either side of one and two
+// groups of the widest lockstep, and more than the driver ever keeps.
 TEST(Climb, TogetherAsAlone)
 {
+	const Stepper steppers[] = {
+		{lockstep_words, true},
+#if defined(__x86_64__)
+		{lockstep_avx512, __builtin_cpu_supports("avx512f") != 0},
+#endif
+	};
+	std::printf("%s the avx512 lockstep\n",
+	            steppers[sizeof steppers / sizeof steppers[0] - 1].runs
+	                ? "tested"
+	                : "skipped, unable to run,");
 	std::mt19937 rng(3);
 	for (int n : {1, 2, 9, 200, 3000})
 		for (const char *shape :
@@ -337,18 +354,24 @@ TEST(Climb, TogetherAsAlone)
 			}
 			std::vector<int> counts(2 * LANES + 2);
 			std::iota(counts.begin(), counts.end(), 0);
-			counts.push_back(PENDING + 1);
-			for (int count : counts) {
-				std::vector<int> cx(x.begin(),
-				                    x.begin() + count),
-				    cy(y.begin(), y.begin() + count);
-				climb_all(cx.data(), cy.data(), count);
-				for (int k = 0; k < count; k++)
-					ASSERT_EQ(cx[k], lca(x[k], y[k]))
-					    << shape << " n=" << n
-					    << " count=" << count
-					    << " x=" << x[k] << " y=" << y[k];
-			}
+			counts.insert(counts.end(),
+			              {63, 64, 65, 127, 128, 129, PENDING + 1});
+			for (const Stepper &s : steppers)
+				for (int count :
+				     s.runs ? counts : std::vector<int>{}) {
+					std::vector<int> cx(x.begin(),
+					                    x.begin() + count),
+					    cy(y.begin(), y.begin() + count);
+					climb_all_with(s.groups, cx.data(),
+					               cy.data(), count);
+					for (int k = 0; k < count; k++)
+						ASSERT_EQ(cx[k],
+						          lca(x[k], y[k]))
+						    << shape << " n=" << n
+						    << " count=" << count
+						    << " x=" << x[k]
+						    << " y=" << y[k];
+				}
 		}
 }
 

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: ISC
+#include <algorithm>
+
+#include "lockstep.h"
+#include "tree.h"
+
+enum { GROUP = 8 };
+
+// All ones where the condition holds, so that a choice needs no branch.
+static unsigned mask(bool condition)
+{
+	return 0u - condition;
+}
+
+// Climbs a group of GROUP pairs in lockstep, if every node lies within
+// SHALLOW of the root; says whether it did.
+static bool climb_group(int *x, int *y)
+{
+	unsigned a[GROUP], b[GROUP];
+	int left[GROUP], most = 0, top = 0;
+	for (int k = 0; k < GROUP; k++) {
+		const int dx = depth[x[k]], dy = depth[y[k]];
+		a[k] = static_cast<unsigned>(dx >= dy ? x[k] : y[k]);
+		b[k] = static_cast<unsigned>(dx >= dy ? y[k] : x[k]);
+		left[k] = dx >= dy ? dx - dy : dy - dx;
+		most = std::max(most, left[k]);
+		top = std::max(top, std::max(dx, dy));
+	}
+	if (top > SHALLOW)
+		return false;
+	// The deeper node of each pair moves up until the two are level...
+	for (int s = 0; s < most; s++)
+		for (int k = 0; k < GROUP; k++) {
+			const unsigned up = static_cast<unsigned>(father[a[k]]);
+			a[k] ^= (a[k] ^ up) & mask(s < left[k]);
+		}
+	// ...then both, until every pair has met: half the group at a time,
+	// so that its nodes stay in registers.
+	for (int half = 0; half < GROUP; half += GROUP / 2)
+		for (unsigned apart = ~0u; apart != 0;) {
+			apart = 0;
+			for (int k = half; k < half + GROUP / 2; k++) {
+				const unsigned up_a =
+				    static_cast<unsigned>(father[a[k]]);
+				const unsigned up_b =
+				    static_cast<unsigned>(father[b[k]]);
+				const unsigned m = mask(a[k] != b[k]);
+				a[k] ^= (a[k] ^ up_a) & m;
+				b[k] ^= (b[k] ^ up_b) & m;
+				apart |= a[k] ^ b[k];
+			}
+		}
+	for (int k = 0; k < GROUP; k++)
+		x[k] = y[k] = static_cast<int>(a[k]);
+	return true;
+}
+
+int lockstep_words(int *x, int *y, int count, bool &deep)
+{
+	int k = 0;
+	for (; k + GROUP <= count; k += GROUP)
+		deep |= !climb_group(x + k, y + k);
+	return k;
+}
+
+// Each choice is a line that runs on every processor, so that the suite
+// covers it wherever it runs.
+lockstep choose_lockstep()
+{
+	lockstep l = {"portable", lockstep_words};
+#if defined(__x86_64__)
+	l = __builtin_cpu_supports("avx512f")
+	        ? lockstep{"avx512", lockstep_avx512}
+	        : l;
+#endif
+	return l;
+}
