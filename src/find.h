@@ -22,7 +22,8 @@ using find_fn = int (*)(const char *p, const char *base, std::uint16_t *firsts,
 
 // Converts the count values found into values, up to the first that has
 // more than eight digits, and says how many it converted.  Each group of
-// eight loads eight bytes from each first digit, and stores eight values.
+// eight values may load the 128 bytes from its first digit, and stores
+// eight values.
 using convert_fn = int (*)(const char *base, const std::uint16_t *firsts,
                            const std::uint16_t *lasts, int count, int *values);
 

@@ -10,10 +10,11 @@
 #endif
 #include <immintrin.h>
 
-// Compressing bytes needs AVX-512 VBMI2; compares of bytes into masks,
-// AVX-512BW.
+// Compressing bytes needs AVX-512 VBMI2, permuting them VBMI; compares of
+// bytes into masks, AVX-512BW.
 #define AVX512                                                                 \
-	__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,popcnt")))
+	__attribute__((                                                        \
+	    target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,popcnt")))
 
 namespace
 {
@@ -69,40 +70,162 @@ AVX512 static int find_avx512(const char *p, const char *base,
 	return find_with<avx512>(p, base, firsts, lasts, room);
 }
 
-// Eight values to a vector, each in 64 bits: the eight bytes from its
-// first digit, each less '0', shifted to drop those after its last, read
-// as eight digits with leading zeros, the first in the lowest byte.  Pairs
-// of digits, then pairs of pairs, are summed by multiply-adds; the two
-// halves of four digits, by a multiply and an add.
+// The eight bytes up to and with each of eight last digits, with the
+// bytes before each first digit cleared, a value in 64 bits: read as
+// eight digits with leading zeros, the first in the lowest byte.  Most
+// groups lie within 128 bytes, whose two vectors one permute picks the
+// bytes from; the bytes of a group spread wider are loaded one by one.
+AVX512 static __m512i eight_values(const char *base, const std::uint16_t *first,
+                                   const std::uint16_t *last, int lives)
+{
+	const unsigned origin = first[0];
+	const __m512i zero_digit = _mm512_set1_epi8('0');
+	if (last[lives - 1] - origin < 2 * STRETCH) {
+		// Byte b of slot s is slot s's byte from the last digit's
+		// place, 7 - b before it.
+		const __m512i place = _mm512_set_epi8(
+		    0, -1, -2, -3, -4, -5, -6, -7, 0, -1, -2, -3, -4, -5, -6,
+		    -7, 0, -1, -2, -3, -4, -5, -6, -7, 0, -1, -2, -3, -4, -5,
+		    -6, -7, 0, -1, -2, -3, -4, -5, -6, -7, 0, -1, -2, -3, -4,
+		    -5, -6, -7, 0, -1, -2, -3, -4, -5, -6, -7, 0, -1, -2, -3,
+		    -4, -5, -6, -7);
+		const __m512i slot = _mm512_set_epi8(
+		    7, 7, 7, 7, 7, 7, 7, 7, 6, 6, 6, 6, 6, 6, 6, 6, 5, 5, 5, 5,
+		    5, 5, 5, 5, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3,
+		    2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0,
+		    0, 0, 0, 0);
+		// Firsts in bytes 0 to 7, lasts in 8 to 15, from the origin.
+		const __m128i at = _mm_set1_epi16(static_cast<short>(origin));
+		const __m512i places = _mm512_zextsi128_si512(_mm_packus_epi16(
+		    _mm_sub_epi16(_mm_loadu_si128(
+		                      reinterpret_cast<const __m128i *>(first)),
+		                  at),
+		    _mm_sub_epi16(_mm_loadu_si128(
+		                      reinterpret_cast<const __m128i *>(last)),
+		                  at)));
+		const __m512i starts = _mm512_permutexvar_epi8(slot, places);
+		const __m512i from = _mm512_add_epi8(
+		    _mm512_permutexvar_epi8(
+		        _mm512_add_epi8(slot, _mm512_set1_epi8(8)), places),
+		    place);
+		const __mmask64 digits = _mm512_cmpge_epi8_mask(from, starts);
+		const __m512i x = _mm512_maskz_permutex2var_epi8(
+		    digits, _mm512_loadu_si512(base + origin), from,
+		    _mm512_loadu_si512(base + origin + STRETCH));
+		return _mm512_maskz_sub_epi8(digits, x, zero_digit);
+	}
+	// The eight bytes from each first digit, shifted to drop those after
+	// the last.
+	__m128i pairs[4];
+	for (int k = 0; k < 4; k++)
+		pairs[k] = _mm_unpacklo_epi64(
+		    _mm_loadl_epi64(
+		        reinterpret_cast<const __m128i *>(base + first[2 * k])),
+		    _mm_loadl_epi64(reinterpret_cast<const __m128i *>(
+		        base + first[2 * k + 1])));
+	const __m512i x = _mm512_inserti64x4(
+	    _mm512_castsi256_si512(_mm256_inserti128_si256(
+	        _mm256_castsi128_si256(pairs[0]), pairs[1], 1)),
+	    _mm256_inserti128_si256(_mm256_castsi128_si256(pairs[2]), pairs[3],
+	                            1),
+	    1);
+	const __m512i length = _mm512_sub_epi64(
+	    _mm512_cvtepu16_epi64(
+	        _mm_loadu_si128(reinterpret_cast<const __m128i *>(last))),
+	    _mm512_cvtepu16_epi64(
+	        _mm_loadu_si128(reinterpret_cast<const __m128i *>(first))));
+	return _mm512_sllv_epi64(
+	    _mm512_sub_epi8(x, zero_digit),
+	    _mm512_slli_epi64(_mm512_sub_epi64(_mm512_set1_epi64(7), length),
+	                      3));
+}
+
+// Eight values to a vector.  Pairs of digits, then pairs of pairs, are
+// summed by multiply-adds; the two halves of four digits, by a multiply
+// and an add.
+AVX512 static void convert_eight(const char *base, const std::uint16_t *first,
+                                 const std::uint16_t *last, int lives,
+                                 int *values)
+{
+	__m512i x = eight_values(base, first, last, lives);
+	x = _mm512_maddubs_epi16(x, _mm512_set1_epi16(1 << 8 | 10));
+	x = _mm512_madd_epi16(x, _mm512_set1_epi32(1 << 16 | 100));
+	x = _mm512_add_epi64(_mm512_mul_epu32(x, _mm512_set1_epi64(10000)),
+	                     _mm512_srli_epi64(x, 32));
+	_mm256_storeu_si256(reinterpret_cast<__m256i *>(values),
+	                    _mm512_cvtepi64_epi32(x));
+}
+
+// Sixteen values of at most four digits, lying within 128 bytes, to a
+// vector, each in 32 bits: four bytes up to and with its last digit, each
+// less '0', those before its first cleared.  Two multiply-adds make them
+// values.
+AVX512 static void convert_sixteen(const char *base, const std::uint16_t *first,
+                                   const std::uint16_t *last, int *values)
+{
+	const __m512i place = _mm512_set_epi8(
+	    0, -1, -2, -3, 0, -1, -2, -3, 0, -1, -2, -3, 0, -1, -2, -3, 0, -1,
+	    -2, -3, 0, -1, -2, -3, 0, -1, -2, -3, 0, -1, -2, -3, 0, -1, -2, -3,
+	    0, -1, -2, -3, 0, -1, -2, -3, 0, -1, -2, -3, 0, -1, -2, -3, 0, -1,
+	    -2, -3, 0, -1, -2, -3, 0, -1, -2, -3);
+	const __m512i slot = _mm512_set_epi8(
+	    15, 15, 15, 15, 14, 14, 14, 14, 13, 13, 13, 13, 12, 12, 12, 12, 11,
+	    11, 11, 11, 10, 10, 10, 10, 9, 9, 9, 9, 8, 8, 8, 8, 7, 7, 7, 7, 6,
+	    6, 6, 6, 5, 5, 5, 5, 4, 4, 4, 4, 3, 3, 3, 3, 2, 2, 2, 2, 1, 1, 1, 1,
+	    0, 0, 0, 0);
+	const unsigned origin = first[0];
+	// Firsts in bytes 0 to 15, lasts in 16 to 31, from the origin.
+	const __m512i at = _mm512_set1_epi16(static_cast<short>(origin));
+	const __m512i places =
+	    _mm512_castsi256_si512(_mm512_cvtepi16_epi8(_mm512_sub_epi16(
+	        _mm512_inserti64x4(
+	            _mm512_castsi256_si512(_mm256_loadu_si256(
+	                reinterpret_cast<const __m256i *>(first))),
+	            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(last)),
+	            1),
+	        at)));
+	const __m512i starts = _mm512_permutexvar_epi8(slot, places);
+	const __m512i from = _mm512_add_epi8(
+	    _mm512_permutexvar_epi8(_mm512_add_epi8(slot, _mm512_set1_epi8(16)),
+	                            places),
+	    place);
+	const __mmask64 digits = _mm512_cmpge_epi8_mask(from, starts);
+	__m512i x = _mm512_maskz_permutex2var_epi8(
+	    digits, _mm512_loadu_si512(base + origin), from,
+	    _mm512_loadu_si512(base + origin + STRETCH));
+	x = _mm512_maskz_sub_epi8(digits, x, _mm512_set1_epi8('0'));
+	x = _mm512_maddubs_epi16(x, _mm512_set1_epi16(1 << 8 | 10));
+	_mm512_storeu_si512(
+	    values, _mm512_madd_epi16(x, _mm512_set1_epi32(1 << 16 | 100)));
+}
+
+// Sixteen values at a time, converted together where all have at most
+// four digits and lie close, else eight and eight.
 AVX512 static int convert_avx512(const char *base, const std::uint16_t *firsts,
                                  const std::uint16_t *lasts, int count,
                                  int *values)
 {
-	for (int k = 0; k < count; k += 8) {
-		const __m512i first = _mm512_cvtepu16_epi64(_mm_loadu_si128(
-		    reinterpret_cast<const __m128i *>(firsts + k)));
-		const __m512i last = _mm512_cvtepu16_epi64(_mm_loadu_si128(
-		    reinterpret_cast<const __m128i *>(lasts + k)));
-		const __m512i length = _mm512_sub_epi64(last, first);
-		const unsigned live =
-		    count - k < 8 ? (1u << (count - k)) - 1 : 0xFF;
-		const unsigned long_ =
-		    _mm512_cmpgt_epi64_mask(length, _mm512_set1_epi64(7)) &
-		    live;
+	for (int k = 0; k < count; k += 16) {
+		const int lives = count - k < 16 ? count - k : 16;
+		const __mmask32 live = (1u << lives) - 1;
+		const __m512i length =
+		    _mm512_sub_epi16(_mm512_loadu_si512(lasts + k),
+		                     _mm512_loadu_si512(firsts + k));
+		const unsigned long_ = _mm512_mask_cmpgt_epu16_mask(
+		    live, length, _mm512_set1_epi16(7));
 		if (long_ != 0)
 			count = k + __builtin_ctz(long_);
-		__m512i x = _mm512_i64gather_epi64(first, base, 1);
-		x = _mm512_sub_epi8(x, _mm512_set1_epi8('0'));
-		x = _mm512_sllv_epi64(
-		    x, _mm512_slli_epi64(
-		           _mm512_sub_epi64(_mm512_set1_epi64(7), length), 3));
-		x = _mm512_maddubs_epi16(x, _mm512_set1_epi16(1 << 8 | 10));
-		x = _mm512_madd_epi16(x, _mm512_set1_epi32(1 << 16 | 100));
-		x = _mm512_add_epi64(
-		    _mm512_mul_epu32(x, _mm512_set1_epi64(10000)),
-		    _mm512_srli_epi64(x, 32));
-		_mm256_storeu_si256(reinterpret_cast<__m256i *>(values + k),
-		                    _mm512_cvtepi64_epi32(x));
+		if (_mm512_mask_cmpgt_epu16_mask(live, length,
+		                                 _mm512_set1_epi16(3)) == 0 &&
+		    lasts[k + lives - 1] - firsts[k] < 2 * STRETCH) {
+			convert_sixteen(base, firsts + k, lasts + k,
+			                values + k);
+			continue;
+		}
+		convert_eight(base, firsts + k, lasts + k, lives, values + k);
+		if (lives > 8)
+			convert_eight(base, firsts + k + 8, lasts + k + 8,
+			              lives - 8, values + k + 8);
 	}
 	return count;
 }

@@ -16,10 +16,11 @@ int write_error;
 // share of the bytes, and a small output block lets a failed write stop
 // the run soon after the answers it lost.
 enum { BLOCK = 1 << 16, OUTPUT = 1 << 13 };
-// After the input block come the byte that ends it and room for a stretch
-// read at any position up to that one; after the output block, room for
-// the eight bytes that each answer's digits are stored as.
-static char input[BLOCK + STRETCH];
+// After the input block come the byte that ends it and room for the two
+// stretches that the readers may load from any position up to that one; after
+// the output block, room for the eight bytes that each answer's digits are
+// stored as.
+static char input[BLOCK + 2 * STRETCH];
 static char output[OUTPUT + 8];
 
 // Values found ahead of the reads that take them, from next on: taken of
