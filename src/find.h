@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: ISC
 // Where the values of a block of input lie, found a stretch of 64 bytes at
-// a time, and their digits converted many values at a time: a reader for
-// each kind of processor, each in a file of its own.
+// a time, and their digits converted many values at a time; the answers'
+// digits formed likewise: a reader for each kind of processor, each in a
+// file of its own.
 #ifndef LCA_FIND_H
 #define LCA_FIND_H
 
@@ -27,11 +28,19 @@ using find_fn = int (*)(const char *p, const char *base, std::uint16_t *firsts,
 using convert_fn = int (*)(const char *base, const std::uint16_t *firsts,
                            const std::uint16_t *lasts, int count, int *values);
 
+// Stores each of the count values from v, from 0 to 9999999, as its digits
+// and a newline, from to on, and returns the end of what it stored; it may
+// store up to STRETCH bytes past it.
+using form_fn = char *(*)(const int *v, int count, char *to);
+
 struct reader {
 	const char *name;
 	find_fn find;
 	convert_fn convert;
+	form_fn form;
 };
+
+char *form_words(const int *v, int count, char *to);
 
 extern const reader portable_reader;
 #if defined(__x86_64__)

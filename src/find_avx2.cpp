@@ -107,5 +107,5 @@ AVX2 static int convert_avx2(const char *base, const std::uint16_t *firsts,
 	return count;
 }
 
-const reader avx2_reader = {"avx2", find_avx2, convert_avx2};
+const reader avx2_reader = {"avx2", find_avx2, convert_avx2, form_words};
 #endif

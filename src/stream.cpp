@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: ISC
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -17,11 +18,9 @@ int write_error;
 // the run soon after the answers it lost.
 enum { BLOCK = 1 << 16, OUTPUT = 1 << 13 };
 // After the input block come the byte that ends it and room for the two
-// stretches that the readers may load from any position up to that one; after
-// the output block, room for the eight bytes that each answer's digits are
-// stored as.
+// stretches that the readers may load from any position up to that one.
 static char input[BLOCK + 2 * STRETCH];
-static char output[OUTPUT + 8];
+static char output[OUTPUT];
 
 // Values found ahead of the reads that take them, from next on: taken of
 // them have been read, of found.  Where the digits of each start and end
@@ -200,58 +199,17 @@ void take_values(int count)
 	taken += count;
 }
 
-// The eight digits of v, below 10^8, with leading zeros, a byte each, the
-// first in the lowest: v split into two halves of four digits, each half
-// into two pairs, each pair into two digits, all lanes at once, each
-// quotient a multiply and a shift exact over its lane's range.
-static std::uint64_t eight_digits(unsigned v)
-{
-	const std::uint64_t x = v / 10000 | std::uint64_t{v % 10000} << 32;
-	const std::uint64_t hundreds = (x * 10486 >> 20) & 0x0000007F0000007F;
-	const std::uint64_t pairs = hundreds | (x - hundreds * 100) << 16;
-	const std::uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000F;
-	return tens | (pairs - tens * 10) << 8;
-}
-
+// A batch of answers at a time, with room for each one's eight bytes and a
+// stretch past the last.
 void write_ints(const int *v, int count)
 {
-	static const unsigned power[] = {1,     10,     100,     1000,
-	                                 10000, 100000, 1000000, 10000000};
-	// In a register for the whole loop, where out, in memory, would be
-	// stored and loaded again for every answer.
-	char *o = out;
-	for (int k = 0; k < count; k++) {
-		// Room for eight digits and the newline.
-		if (output + OUTPUT - o < 9) {
-			out = o;
+	enum { BATCH = 64 };
+	for (int k = 0; k < count; k += BATCH) {
+		const int n = std::min<int>(BATCH, count - k);
+		if (output + OUTPUT - out < 8 * n + STRETCH)
 			flush_output();
-			o = out;
-		}
-		const unsigned u = static_cast<unsigned>(v[k]);
-		// Most answers are a single digit, most of them 1, the root.
-		if (u < 10) {
-			o[0] = static_cast<char>('0' + u);
-			o[1] = '\n';
-			o += 2;
-			continue;
-		}
-		// The number of digits, from the number of bits: 1233 / 4096
-		// is log10 2 to four places, which gives one less than the
-		// digits or the digits themselves, and the table says which.
-		// All eight bytes are stored, the leading zeros shifted out
-		// and the newline after the digits.
-		const int log = (32 - __builtin_clz(u)) * 1233 >> 12;
-		const int length = log + 1 - (u < power[log]);
-		std::uint64_t ascii =
-		    (eight_digits(u) + 0x3030303030303030) >> 8 * (8 - length) |
-		    std::uint64_t{'\n'} << 8 * length;
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-		ascii = __builtin_bswap64(ascii);
-#endif
-		std::memcpy(o, &ascii, sizeof ascii);
-		o += length + 1;
+		out = means->form(v + k, n, out);
 	}
-	out = o;
 }
 
 // A block may take more than one write.  What a failed write lost is

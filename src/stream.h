@@ -32,7 +32,7 @@ bool read_int(int &value);
 const int *values_ahead(int &count);
 void take_values(int count);
 
-// Adds each of the count values from v, from 0 to 99999999, and a newline
+// Adds each of the count values from v, from 0 to 9999999, and a newline
 // to the answers.
 void write_ints(const int *v, int count);
 

@@ -132,10 +132,16 @@ TEST(Reader, FindsPlainValuesAhead)
 			std::string data = "7" + std::string(at + 1, ' ');
 			std::vector<int> want;
 			for (int k = 0; k < 40; k++) {
+				// The first sixteen and more short, as most
+				// values are, the rest of every length; one gap
+				// wider than most.
 				const int value = static_cast<int>(
-				    (k * 2654435761ULL + at) % 100000000);
-				data += std::to_string(value) +
-				        std::string(1 + (k + at) % 4, '\n');
+				    (k * 2654435761ULL + at) %
+				    (k < 20 ? 10000 : 100000000));
+				data +=
+				    std::to_string(value) +
+				    std::string(k == 5 ? 120 : 1 + (k + at) % 4,
+				                '\n');
 				want.push_back(value);
 			}
 			data += "5";
@@ -146,6 +152,35 @@ TEST(Reader, FindsPlainValuesAhead)
 			EXPECT_EQ(std::vector<int>(ahead, ahead + count), want)
 			    << reader.means->name << " after " << at;
 		}
+}
+
+// Each reader forms answers as printf("%d\n") does: every length of
+// answer, on either side of each power of ten, in runs either side of one
+// and two vectors of eight, of single digits alone and mixed.
+TEST(Reader, FormsAnswersAsPrintf)
+{
+	std::vector<int> edges{0, 1, 9};
+	for (int power = 10; power <= 1000000; power *= 10)
+		edges.insert(edges.end(), {power - 1, power, power + 1});
+	edges.push_back(9999999);
+	for (const Tried &reader : every_reader())
+		for (int n = 1; reader.runs && n <= 17; n++)
+			for (bool small : {true, false}) {
+				std::vector<int> v;
+				std::string want;
+				for (int k = 0; k < n; k++) {
+					v.push_back(small
+					                ? k % 10
+					                : edges[(k * 7 + n) %
+					                        edges.size()]);
+					want += std::to_string(v.back()) + "\n";
+				}
+				std::vector<char> to(8 * n + STRETCH);
+				char *end =
+				    reader.means->form(v.data(), n, to.data());
+				EXPECT_EQ(std::string(to.data(), end), want)
+				    << reader.means->name << " n=" << n;
+			}
 }
 
 } // namespace
