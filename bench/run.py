@@ -163,7 +163,7 @@ def cpu_ms(command, stdin):
 
 
 def readers():
-    """The means of classing bytes that this processor runs."""
+    """The readers that this processor runs."""
     flags = set()
     try:
         with open("/proc/cpuinfo") as f:
@@ -175,7 +175,7 @@ def readers():
         pass
     x86 = platform.machine() == "x86_64"
     return ["portable"] + [name for name, flag in [("avx2", "avx2"),
-                                                   ("avx512", "avx512bw")]
+                                                   ("avx512", "avx512_vbmi2")]
                            if x86 and flag in flags]
 
 

@@ -164,6 +164,5 @@ void climb_all_with(lockstep_fn groups, int *x, int *y, int count)
 
 void climb_all(int *x, int *y, int count)
 {
-	static const lockstep_fn groups = choose_lockstep().groups;
-	climb_all_with(groups, x, y, count);
+	climb_all_with(choose_lockstep().groups, x, y, count);
 }

@@ -150,10 +150,8 @@ const reader &choose_reader()
 	const reader *r = &portable_reader;
 #if defined(__x86_64__)
 	r = __builtin_cpu_supports("avx2") ? &avx2_reader : r;
-	r = __builtin_cpu_supports("avx512vbmi") &&
-	            __builtin_cpu_supports("avx512vbmi2")
-	        ? &avx512_reader
-	        : r;
+	// Every processor with VBMI2 has VBMI.
+	r = __builtin_cpu_supports("avx512vbmi2") ? &avx512_reader : r;
 #endif
 	return *r;
 }

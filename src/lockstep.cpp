@@ -69,9 +69,8 @@ lockstep choose_lockstep()
 {
 	lockstep l = {"portable", lockstep_words};
 #if defined(__x86_64__)
-	l = __builtin_cpu_supports("avx512f")
-	        ? lockstep{"avx512", lockstep_avx512}
-	        : l;
+	const lockstep avx512 = {"avx512", lockstep_avx512};
+	l = __builtin_cpu_supports("avx512f") ? avx512 : l;
 #endif
 	return l;
 }
