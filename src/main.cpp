@@ -27,13 +27,12 @@ static void answer_pending()
 	pending = 0;
 }
 
-// Whether a pair passes every check that main() makes of it, with one
-// branch: a node out of range is looked up as slot 0, never reached.
+// Whether a pair of values found ahead, which are never negative, passes
+// every check that main() makes of it, with one branch: a node out of
+// range is looked up as slot 0, never reached.
 static bool answerable(int x, int y)
 {
-	const unsigned most = MAX_N - 1;
-	const int i = static_cast<unsigned>(x) - 1 < most ? x : 0,
-	          j = static_cast<unsigned>(y) - 1 < most ? y : 0;
+	const int i = x < MAX_N ? x : 0, j = y < MAX_N ? y : 0;
 	return std::min(depth[i], depth[j]) > 0;
 }
 
@@ -44,11 +43,9 @@ static void take_answerable()
 {
 	int count;
 	const int *v = values_ahead(count);
-	const int most = std::min(queries, PENDING - pending);
+	const int most = std::min({queries, PENDING - pending, count / 2});
 	int k = 0;
-	for (; k < most && 2 * k + 1 < count &&
-	       answerable(v[2 * k], v[2 * k + 1]);
-	     k++) {
+	for (; k < most && answerable(v[2 * k], v[2 * k + 1]); k++) {
 		pending_x[pending + k] = v[2 * k];
 		pending_y[pending + k] = v[2 * k + 1];
 	}
