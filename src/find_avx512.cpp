@@ -241,8 +241,9 @@ AVX512 static char *form_avx512(const int *v, int count, char *to)
 	const __m512i newline = _mm512_set1_epi64(std::int64_t{'\n'} << 56);
 	for (int k = 0; k < count; k += 8) {
 		const int lives = count - k < 8 ? count - k : 8;
-		const __m256i eight = _mm256_loadu_si256(
-		    reinterpret_cast<const __m256i *>(v + k));
+		// Masked, the load reads no answer past the last.
+		const __m256i eight = _mm256_maskz_loadu_epi32(
+		    static_cast<__mmask8>((1u << lives) - 1), v + k);
 		// Most answers are a single digit, most of them 1, the root:
 		// eight of them make a digit and a newline a word.
 		if (_mm256_cmpge_epu32_mask(eight, _mm256_set1_epi32(10)) ==
