@@ -69,7 +69,9 @@ lockstep choose_lockstep()
 {
 	lockstep l = {"portable", lockstep_words};
 #if defined(__x86_64__)
-	const lockstep avx512 = {"avx512", lockstep_avx512};
+	const lockstep avx2 = {"avx2", lockstep_avx2},
+	               avx512 = {"avx512", lockstep_avx512};
+	l = __builtin_cpu_supports("avx2") ? avx2 : l;
 	l = __builtin_cpu_supports("avx512f") ? avx512 : l;
 #endif
 	return l;

@@ -17,6 +17,7 @@ enum { SHALLOW = 64 };
 // left any group to the climbs of climb_all().
 using lockstep_fn = int (*)(int *x, int *y, int count, bool &deep);
 int lockstep_words(int *x, int *y, int count, bool &deep);
+int lockstep_avx2(int *x, int *y, int count, bool &deep);
 int lockstep_avx512(int *x, int *y, int count, bool &deep);
 
 struct lockstep {

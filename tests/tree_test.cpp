@@ -308,6 +308,7 @@ TEST(Climb, MatchesOracleOnEveryShape)
 }
 
 struct Stepper {
+	const char *name;
 	lockstep_fn groups;
 	bool runs;
 };
@@ -319,15 +320,17 @@ struct Stepper {
 TEST(Climb, TogetherAsAlone)
 {
 	const Stepper steppers[] = {
-		{lockstep_words, true},
+		{"portable", lockstep_words, true},
 #if defined(__x86_64__)
-		{lockstep_avx512, __builtin_cpu_supports("avx512f") != 0},
+		{"avx2", lockstep_avx2, __builtin_cpu_supports("avx2") != 0},
+		{"avx512", lockstep_avx512,
+		 __builtin_cpu_supports("avx512f") != 0},
 #endif
 	};
-	std::printf("%s the avx512 lockstep\n",
-	            steppers[sizeof steppers / sizeof steppers[0] - 1].runs
-	                ? "tested"
-	                : "skipped, unable to run,");
+	for (const Stepper &s : steppers)
+		std::printf("%s the %s lockstep\n",
+		            s.runs ? "tested" : "skipped, unable to run,",
+		            s.name);
 	std::mt19937 rng(3);
 	for (int n : {1, 2, 9, 200, 3000})
 		for (const char *shape :
