@@ -57,10 +57,7 @@ static bool climb_group(int *x, int *y)
 
 int lockstep_words(int *x, int *y, int count, bool &deep)
 {
-	int k = 0;
-	for (; k + GROUP <= count; k += GROUP)
-		deep |= !climb_group(x + k, y + k);
-	return k;
+	return in_groups<GROUP, climb_group>(x, y, count, deep);
 }
 
 // Each choice is a line that runs on every processor, so that the suite

@@ -20,6 +20,18 @@ int lockstep_words(int *x, int *y, int count, bool &deep);
 int lockstep_avx2(int *x, int *y, int count, bool &deep);
 int lockstep_avx512(int *x, int *y, int count, bool &deep);
 
+// lockstep_fn for groups of size pairs, each climbed by group(x, y), which
+// says whether the group lay within SHALLOW.
+template <int size, bool (*group)(int *x, int *y)>
+[[gnu::always_inline]] inline int in_groups(int *x, int *y, int count,
+                                            bool &deep)
+{
+	int k = 0;
+	for (; k + size <= count; k += size)
+		deep |= !group(x + k, y + k);
+	return k;
+}
+
 struct lockstep {
 	const char *name;
 	lockstep_fn groups;

@@ -78,9 +78,6 @@ AVX512 static bool climb_group(int *x, int *y)
 
 AVX512 int lockstep_avx512(int *x, int *y, int count, bool &deep)
 {
-	int k = 0;
-	for (; k + GROUP <= count; k += GROUP)
-		deep |= !climb_group(x + k, y + k);
-	return k;
+	return in_groups<GROUP, climb_group>(x, y, count, deep);
 }
 #endif

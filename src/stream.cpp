@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <cstring>
 
 #include <unistd.h>
 
