@@ -118,14 +118,25 @@ void damage(std::vector<int> &fathers, std::mt19937 &rng)
 	fathers[c] = c;
 }
 
-struct Scanner {
+// A kind of scan or lockstep, and whether this processor can run it.
+template <class F> struct Kind {
 	const char *name;
-	scan_fn blocks;
+	F run;
 	bool runs;
 };
 
+// For the log: which kinds this processor let the suite reach.
+template <class F>
+void say_which(const std::vector<Kind<F>> &kinds, const char *what)
+{
+	for (const Kind<F> &k : kinds)
+		std::printf("%s the %s %s\n",
+		            k.runs ? "tested" : "skipped, unable to run,",
+		            k.name, what);
+}
+
 // Every scan, and whether this processor can run it.
-std::vector<Scanner> scanners()
+std::vector<Kind<scan_fn>> scanners()
 {
 	return
 	{
@@ -147,7 +158,7 @@ TEST(Label, AsTheDescentOnEveryShape)
 	for (int edge : {LINE - 1, BLOCK - 1, 2 * BLOCK - 1})
 		for (int n = edge - 1; n <= edge + 1; n++)
 			sizes.push_back(n);
-	for (const Scanner &scan : scanners()) {
+	for (const Kind<scan_fn> &scan : scanners()) {
 		if (!scan.runs)
 			continue;
 		for (int n : sizes)
@@ -158,7 +169,7 @@ TEST(Label, AsTheDescentOnEveryShape)
 					    make_tree(shape, n, rng);
 					if (damaged)
 						damage(fathers, rng);
-					label(fathers, scan.blocks);
+					label(fathers, scan.run);
 					const std::vector<int> want =
 					    descent(fathers);
 					ASSERT_EQ(
@@ -224,11 +235,8 @@ TEST(Scan, EachFindsTheFirstBlockAndItsMatches)
 	              "a value a lane, and one more");
 	const std::uint16_t other[] = {0x0007, 0x0100};
 
-	for (const Scanner &scan : scanners()) {
-		// For the log: which scans this processor let the suite reach.
-		std::printf("%s the %s scan\n",
-		            scan.runs ? "tested" : "skipped, unable to run,",
-		            scan.name);
+	say_which(scanners(), "scan");
+	for (const Kind<scan_fn> &scan : scanners()) {
 		for (const Row &r : scan.runs ? rows : std::vector<Row>{}) {
 			std::fill(father16, father16 + 8 * BLOCK,
 			          other[r.at % 2]);
@@ -239,7 +247,7 @@ TEST(Scan, EachFindsTheFirstBlockAndItsMatches)
 			father16[r.at + 4] = want[r.count];
 			std::uint64_t got[BLOCK / 64], expected[BLOCK / 64];
 			const int i =
-			    scan.blocks(want, r.count, r.start, r.last, got);
+			    scan.run(want, r.count, r.start, r.last, got);
 			ASSERT_EQ(i, first_match(want, r.count, r.start, r.last,
 			                         expected))
 			    << scan.name << " count=" << r.count
@@ -307,19 +315,13 @@ TEST(Climb, MatchesOracleOnEveryShape)
 		}
 }
 
-struct Stepper {
-	const char *name;
-	lockstep_fn groups;
-	bool runs;
-};
-
 // Climbed together, pairs get what each gets climbed alone, in lockstep
 // or not, with each lockstep that runs, however many are handed over at
 // once: fewer than the lanes, as many, more, either side of one and two
 // groups of the widest lockstep, and more than the driver ever keeps.
 TEST(Climb, TogetherAsAlone)
 {
-	const Stepper steppers[] = {
+	const std::vector<Kind<lockstep_fn>> steppers = {
 		{"portable", lockstep_words, true},
 #if defined(__x86_64__)
 		{"avx2", lockstep_avx2, __builtin_cpu_supports("avx2") != 0},
@@ -327,10 +329,7 @@ TEST(Climb, TogetherAsAlone)
 		 __builtin_cpu_supports("avx512f") != 0},
 #endif
 	};
-	for (const Stepper &s : steppers)
-		std::printf("%s the %s lockstep\n",
-		            s.runs ? "tested" : "skipped, unable to run,",
-		            s.name);
+	say_which(steppers, "lockstep");
 	std::mt19937 rng(3);
 	for (int n : {1, 2, 9, 200, 3000})
 		for (const char *shape :
@@ -359,13 +358,13 @@ TEST(Climb, TogetherAsAlone)
 			std::iota(counts.begin(), counts.end(), 0);
 			counts.insert(counts.end(),
 			              {63, 64, 65, 127, 128, 129, PENDING + 1});
-			for (const Stepper &s : steppers)
+			for (const Kind<lockstep_fn> &s : steppers)
 				for (int count :
 				     s.runs ? counts : std::vector<int>{}) {
 					std::vector<int> cx(x.begin(),
 					                    x.begin() + count),
 					    cy(y.begin(), y.begin() + count);
-					climb_all_with(s.groups, cx.data(),
+					climb_all_with(s.run, cx.data(),
 					               cy.data(), count);
 					for (int k = 0; k < count; k++)
 						ASSERT_EQ(cx[k],
