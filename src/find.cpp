@@ -17,48 +17,71 @@ struct words {
 		    (flags >> 7) * 0x0102040810204080 >> 56);
 	}
 
+	static std::uint64_t word(const char *p)
+	{
+		std::uint64_t w;
+		std::memcpy(&w, p, sizeof w);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+		w = __builtin_bswap64(w);
+#endif
+		return w;
+	}
+
 	// With each byte's top bit cleared, adding 128 - c sets the top bit
-	// of those at least c, and no byte carries into the next; a byte
-	// whose top bit was set is neither digit nor white space.
+	// of those at least c, and no byte carries into the next.
+	static std::uint64_t at_least(std::uint64_t x, std::uint64_t c)
+	{
+		return x + (128 - c) * 0x0101010101010101;
+	}
+
+	// The top bit of each byte of x, whose top bits are clear, from c to
+	// d, with the other bits of each byte left as they fall.
+	static std::uint64_t from(std::uint64_t x, std::uint64_t c,
+	                          std::uint64_t d)
+	{
+		return at_least(x, c) ^ at_least(x, d + 1);
+	}
+
+	static std::uint64_t spaces_in(std::uint64_t x)
+	{
+		return from(x, '\t', '\r') | from(x, ' ', ' ');
+	}
+
+	// Most stretches hold only digits and white space.  The digits are
+	// gathered from every word, and if every byte lacks the top bit and
+	// is a digit or white space, the rest are white space.  Else each
+	// byte with the top bit is neither, and both are gathered again.
 	static void classify(const char *stretch, std::uint64_t &digits,
 	                     std::uint64_t &spaces)
 	{
 		const std::uint64_t top = 0x8080808080808080;
+		std::uint64_t either = top, high = 0;
+		digits = 0;
+		for (int k = 0; k < STRETCH / 8; k++) {
+			const std::uint64_t w = word(stretch + 8 * k),
+			                    x = w & ~top;
+			const std::uint64_t digit = from(x, '0', '9') & top;
+			digits |= std::uint64_t{gather(digit)} << 8 * k;
+			either &= digit | spaces_in(x);
+			high |= w;
+		}
+		spaces = ~digits;
+		if (either == top && (high & top) == 0)
+			return;
 		digits = spaces = 0;
 		for (int k = 0; k < STRETCH / 8; k++) {
-			std::uint64_t w;
-			std::memcpy(&w, stretch + 8 * k, sizeof w);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-			w = __builtin_bswap64(w);
-#endif
-			const std::uint64_t x = w & ~top;
-			const auto at_least = [x](std::uint64_t c) {
-				return x + (128 - c) * 0x0101010101010101;
-			};
-			const std::uint64_t digit =
-			    at_least('0') & ~at_least('9' + 1) & ~w & top;
-			const std::uint64_t space =
-			    ((at_least('\t') & ~at_least('\r' + 1)) |
-			     (at_least(' ') & ~at_least(' ' + 1))) &
-			    ~w & top;
-			digits |= std::uint64_t{gather(digit)} << 8 * k;
-			spaces |= std::uint64_t{gather(space)} << 8 * k;
+			const std::uint64_t w = word(stretch + 8 * k),
+			                    x = w & ~top;
+			digits |=
+			    std::uint64_t{gather(from(x, '0', '9') & ~w & top)}
+			    << 8 * k;
+			spaces |= std::uint64_t{gather(spaces_in(x) & ~w & top)}
+			          << 8 * k;
 		}
-	}
-
-	static int offsets(std::uint64_t bits, unsigned at, std::uint16_t *to)
-	{
-		return offsets_of_bits(bits, at, to);
 	}
 };
 
 } // namespace
-
-static int find_words(const char *p, const char *base, std::uint16_t *firsts,
-                      std::uint16_t *lasts, int room)
-{
-	return find_with<words>(p, base, firsts, lasts, room);
-}
 
 // The value of the length digits at p, from one to eight.  The eight bytes
 // are loaded as they lie in memory, the first the lowest, each less '0';
@@ -70,12 +93,8 @@ static int find_words(const char *p, const char *base, std::uint16_t *firsts,
 // in the top half of the product.
 static int digits_value(const char *p, unsigned length)
 {
-	std::uint64_t x;
-	std::memcpy(&x, p, sizeof x);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-	x = __builtin_bswap64(x);
-#endif
-	x = (x - 0x3030303030303030) << 8 * (8 - length);
+	std::uint64_t x = (words::word(p) - 0x3030303030303030)
+	                  << ((0 - 8 * length) & 63);
 	x = x * 10 + (x >> 8);
 	return static_cast<int>(
 	    ((x & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
@@ -83,16 +102,45 @@ static int digits_value(const char *p, unsigned length)
 	    32);
 }
 
-static int convert_words(const char *base, const std::uint16_t *firsts,
-                         const std::uint16_t *lasts, int count, int *values)
+// Each value is converted as soon as its end is found, its first digit
+// paired with its last: the runs of digits begin in order, one for each
+// value that ends.  A run at a stretch's first byte may have begun in the
+// stretch before, where its last run began, at lead.  A run that began at
+// that stretch's first byte, or before, is too long to take, wherever it
+// began.
+static int read_words(const char *p, const char *base, std::uint16_t *lasts,
+                      int *values)
 {
-	for (int k = 0; k < count; k++) {
-		const unsigned length = lasts[k] - firsts[k] + 1u;
-		if (length > 8)
-			return k;
-		values[k] = digits_value(base + firsts[k], length);
-	}
-	return count;
+	int found = 0;
+	unsigned lead = 0;
+	const auto take = [&](unsigned first, unsigned last) {
+		if (last - first > 7)
+			return false;
+		values[found] = digits_value(base + first, last - first + 1);
+		lasts[found++] = static_cast<std::uint16_t>(last);
+		return true;
+	};
+	search<words>(
+	    p, base,
+	    [&](unsigned at, std::uint64_t starts, std::uint64_t ends,
+	        bool continued) {
+		    const unsigned began = lead;
+		    lead = at + 63 - __builtin_clzll(starts | 1);
+		    if (continued && ends != 0) {
+			    if (!take(began, at + __builtin_ctzll(ends)))
+				    return false;
+			    starts &= starts - 1;
+			    ends &= ends - 1;
+		    }
+		    for (; ends != 0; ends &= ends - 1) {
+			    if (!take(at + __builtin_ctzll(starts),
+			              at + __builtin_ctzll(ends)))
+				    return false;
+			    starts &= starts - 1;
+		    }
+		    return found < AHEAD - STRETCH / 2;
+	    });
+	return found;
 }
 
 // The eight digits of v, below 10^8, with leading zeros, a byte each, the
@@ -140,8 +188,7 @@ char *form_words(const int *v, int count, char *to)
 	return to;
 }
 
-const reader portable_reader = {"portable", find_words, convert_words,
-                                form_words};
+const reader portable_reader = {"portable", read_words, form_words};
 
 // Each choice is a line that runs on every processor, so that the suite
 // covers it wherever it runs.

@@ -11,22 +11,18 @@
 enum { STRETCH = 64 };
 static_assert(STRETCH == 64, "a stretch's bytes are the bits of a word");
 
-// Finds where the values from p on start and end, as offsets from base of
-// their first and last digits, and says how many ended: unsigned values
-// followed by white space (" \t\n\v\f\r"), up to the first byte that is
-// neither digit nor white space, which must come before base + 65536.  It
-// stops after the stretch in which room have ended; firsts and lasts have
-// room for STRETCH more, as a stretch stores its offsets a fixed number at
-// a time.  p is not a digit that follows a digit.
-using find_fn = int (*)(const char *p, const char *base, std::uint16_t *firsts,
-                        std::uint16_t *lasts, int room);
-
-// Converts the count values found into values, up to the first that has
-// more than eight digits, and says how many it converted.  Each group of
-// eight values may load the 128 bytes from its first digit, and stores
-// eight values.
-using convert_fn = int (*)(const char *base, const std::uint16_t *firsts,
-                           const std::uint16_t *lasts, int count, int *values);
+// Finds the values from p on and converts them: unsigned values of one to
+// eight digits, each followed by white space (" \t\n\v\f\r"), up to the
+// first byte that is neither digit nor white space, which must come before
+// base + 65536, or up to the first value of more digits.  Stores each value
+// and the offset from base of its last digit, and says how many.  It stops
+// after the stretch in which AHEAD - STRETCH / 2 have been found, so finds
+// fewer than AHEAD, and may store up to STRETCH past the last.  Each group
+// of eight values may load the 128 bytes from its first digit.  p is not a
+// digit that follows a digit.
+enum { AHEAD = 256 };
+using read_fn = int (*)(const char *p, const char *base, std::uint16_t *lasts,
+                        int *values);
 
 // Stores each of the count values from v, from 0 to 9999999, as its digits
 // and a newline, from to on, and returns the end of what it stored; it may
@@ -35,8 +31,7 @@ using form_fn = char *(*)(const int *v, int count, char *to);
 
 struct reader {
 	const char *name;
-	find_fn find;
-	convert_fn convert;
+	read_fn read;
 	form_fn form;
 };
 
@@ -50,23 +45,23 @@ extern const reader avx2_reader, avx512_reader;
 // The fastest reader this processor runs.
 const reader &choose_reader();
 
-// The search of find_fn, given Means::classify(stretch, digits, spaces),
+// The search of read_fn, given Means::classify(stretch, digits, spaces),
 // which sets a bit a byte, the first byte the lowest, for each digit and
-// white space byte of a stretch, and Means::offsets(bits, at, to), which
-// stores at plus the place of each bit set and says how many.  A value
+// white space byte of a stretch.  For each stretch it calls take(at,
+// starts, ends, continued): at is the stretch's offset from base, starts
+// has a bit for each byte that begins a run of digits, ends one for each
+// last digit of a value, and continued says whether the run at the first
+// byte began in the stretch before.  take says whether to go on.  A value
 // ends where white space follows a digit, which for a stretch's last byte
-// the next stretch's first says; it starts where a digit follows any
-// other byte.
-template <class Means>
-[[gnu::always_inline]] inline int find_with(const char *p, const char *base,
-                                            std::uint16_t *firsts,
-                                            std::uint16_t *lasts, int room)
+// the next stretch's first says; no value ends after the first byte that
+// is neither, and the search stops at its stretch.
+template <class Means, class Take>
+[[gnu::always_inline]] inline void search(const char *p, const char *base,
+                                          Take take)
 {
 	std::uint64_t digits, spaces, follows_digit = 0;
 	Means::classify(p, digits, spaces);
-	int starts = 0, ends = 0;
 	for (;; p += STRETCH) {
-		const unsigned at = static_cast<unsigned>(p - base);
 		const std::uint64_t other = ~(digits | spaces);
 		std::uint64_t after = spaces >> 1, next_digits = 0,
 		              next_spaces = 0;
@@ -77,16 +72,38 @@ template <class Means>
 			// Only the bytes before the first that is neither.
 			after &= (other & (0 - other)) - 1;
 		}
-		starts +=
-		    Means::offsets(digits & ~(digits << 1 | follows_digit), at,
-		                   firsts + starts);
-		ends += Means::offsets(digits & after, at, lasts + ends);
-		if (other != 0 || ends >= room)
-			return ends;
+		if (!take(static_cast<unsigned>(p - base),
+		          digits & ~(digits << 1), digits & after,
+		          (digits & follows_digit) != 0) ||
+		    other != 0)
+			return;
 		follows_digit = digits >> 63;
 		digits = next_digits;
 		spaces = next_spaces;
 	}
+}
+
+// Finds where the values from p on start and end, as read_fn does, as
+// offsets from base of their first and last digits, and says how many
+// ended; a value of more than eight digits is found as any other.  Given
+// Means::classify and Means::offsets(bits, at, to), which stores at plus
+// the place of each bit set and says how many.
+template <class Means>
+[[gnu::always_inline]] inline int find_with(const char *p, const char *base,
+                                            std::uint16_t *firsts,
+                                            std::uint16_t *lasts)
+{
+	int begun = 0, ended = 0;
+	search<Means>(p, base,
+	              [&](unsigned at, std::uint64_t starts, std::uint64_t ends,
+	                  bool continued) {
+		              begun += Means::offsets(
+		                  starts & ~std::uint64_t{continued}, at,
+		                  firsts + begun);
+		              ended += Means::offsets(ends, at, lasts + ended);
+		              return ended < AHEAD - STRETCH / 2;
+	              });
+	return ended;
 }
 
 // The bits set in x, on processors with no instruction to count them.

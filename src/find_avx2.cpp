@@ -50,12 +50,6 @@ struct avx2 {
 
 } // namespace
 
-AVX2 static int find_avx2(const char *p, const char *base,
-                          std::uint16_t *firsts, std::uint16_t *lasts, int room)
-{
-	return find_with<avx2>(p, base, firsts, lasts, room);
-}
-
 // The eight bytes from each of four offsets, loaded one by one: a gather
 // takes longer than its loads on some processors.
 AVX2 static __m256i fours(const char *base, const std::uint16_t *at)
@@ -133,5 +127,13 @@ AVX2 static char *form_avx2(const int *v, int count, char *to)
 	return form_words(v + k, count - k, to);
 }
 
-const reader avx2_reader = {"avx2", find_avx2, convert_avx2, form_avx2};
+AVX2 static int read_avx2(const char *p, const char *base, std::uint16_t *lasts,
+                          int *values)
+{
+	std::uint16_t firsts[AHEAD + STRETCH];
+	return convert_avx2(base, firsts, lasts,
+	                    find_with<avx2>(p, base, firsts, lasts), values);
+}
+
+const reader avx2_reader = {"avx2", read_avx2, form_avx2};
 #endif

@@ -63,13 +63,6 @@ struct avx512 {
 
 } // namespace
 
-AVX512 static int find_avx512(const char *p, const char *base,
-                              std::uint16_t *firsts, std::uint16_t *lasts,
-                              int room)
-{
-	return find_with<avx512>(p, base, firsts, lasts, room);
-}
-
 // The eight bytes up to and with each of eight last digits, with the
 // bytes before each first digit cleared, a value in 64 bits: read as
 // eight digits with leading zeros, the first in the lowest byte.  Most
@@ -199,8 +192,9 @@ AVX512 static void convert_sixteen(const char *base, const std::uint16_t *first,
 	    values, _mm512_madd_epi16(x, _mm512_set1_epi32(1 << 16 | 100)));
 }
 
-// Sixteen values at a time, converted together where all have at most
-// four digits and lie close, else eight and eight.
+// Converts the count values found, up to the first that has more than
+// eight digits, and says how many: sixteen at a time, converted together
+// where all have at most four digits and lie close, else eight and eight.
 AVX512 static int convert_avx512(const char *base, const std::uint16_t *firsts,
                                  const std::uint16_t *lasts, int count,
                                  int *values)
@@ -302,6 +296,14 @@ AVX512 static char *form_avx512(const int *v, int count, char *to)
 	return to;
 }
 
-const reader avx512_reader = {"avx512", find_avx512, convert_avx512,
-                              form_avx512};
+AVX512 static int read_avx512(const char *p, const char *base,
+                              std::uint16_t *lasts, int *values)
+{
+	std::uint16_t firsts[AHEAD + STRETCH];
+	return convert_avx512(base, firsts, lasts,
+	                      find_with<avx512>(p, base, firsts, lasts),
+	                      values);
+}
+
+const reader avx512_reader = {"avx512", read_avx512, form_avx512};
 #endif

@@ -22,14 +22,11 @@ static char input[BLOCK + 2 * STRETCH];
 static char output[OUTPUT];
 
 // Values found ahead of the reads that take them, from next on: taken of
-// them have been read, of found.  Where the digits of each start and end
-// are kept as offsets into input.  A stretch holds at most STRETCH / 2
-// values, so that at most AHEAD are found; the readers store and convert
-// a fixed number at a time, with room for a stretch past them.
-enum { AHEAD = 256 };
+// them have been read, of found.  Where the last digit of each lies is kept
+// as an offset into input.
 static_assert(BLOCK <= 1 << 16, "every offset into a block fits 16 bits");
 static int ahead[AHEAD + STRETCH];
-static std::uint16_t firsts[AHEAD + STRETCH], lasts[AHEAD + STRETCH];
+static std::uint16_t lasts[AHEAD + STRETCH];
 static int taken, found;
 
 static int input_fd;
@@ -132,9 +129,7 @@ static bool read_digits(std::uint64_t &magnitude)
 		return false;
 	// next is never a digit that follows one: what read_any_int() reads
 	// ends before a byte that is not a digit.
-	const int ends =
-	    means->find(next, input, firsts, lasts, AHEAD - STRETCH / 2);
-	found = means->convert(input, firsts, lasts, ends, ahead);
+	found = means->read(next, input, lasts, ahead);
 	return found > 0;
 }
 

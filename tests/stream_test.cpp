@@ -91,6 +91,11 @@ TEST(Reader, ReadsAsTheExtraction)
 	all.push_back("1 " + std::string(63, '0') + "1 2");
 	all.push_back("1" + std::string(64, ' ') + "5" +
 	              std::string(129, '\n') + "6");
+	// A byte with the top bit set whose other bits are a digit or white
+	// space, in a stretch of nothing else.
+	for (const char *high : {"\xb1", "\xa0", "\x8a"})
+		all.push_back("1 2 3 4 5"s + high + " 6" +
+		              std::string(60, ' ') + "7 8");
 	// As many one-digit values as a stretch holds, and either side.
 	for (int values : {31, 32, 33, 64}) {
 		std::string data;
