@@ -106,31 +106,4 @@ template <class Means>
 	return ended;
 }
 
-// The bits set in x, on processors with no instruction to count them.
-[[gnu::always_inline]] inline int count_bits(std::uint64_t x)
-{
-	x -= x >> 1 & 0x5555555555555555;
-	x = (x & 0x3333333333333333) + (x >> 2 & 0x3333333333333333);
-	x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
-	return static_cast<int>(x * 0x0101010101010101 >> 56);
-}
-
-// Means::offsets a bit at a time.  The first eight are stored whether set
-// or not, so that only a stretch with more has a branch that its count
-// decides.
-[[gnu::always_inline]] inline int
-offsets_of_bits(std::uint64_t bits, unsigned at, std::uint16_t *to)
-{
-	const int n = count_bits(bits);
-	// With the top bit set the count of trailing zeros is defined, and
-	// it changes only what is stored past the last.
-	const std::uint64_t top = std::uint64_t{1} << 63;
-	for (int k = 0; k < 8; k++, bits &= bits - 1)
-		to[k] = static_cast<std::uint16_t>(at +
-		                                   __builtin_ctzll(bits | top));
-	for (int k = 8; k < n; k++, bits &= bits - 1)
-		to[k] = static_cast<std::uint16_t>(at + __builtin_ctzll(bits));
-	return n;
-}
-
 #endif
