@@ -94,15 +94,15 @@ template <class Means>
                                             std::uint16_t *lasts)
 {
 	int begun = 0, ended = 0;
-	search<Means>(p, base,
-	              [&](unsigned at, std::uint64_t starts, std::uint64_t ends,
-	                  bool continued) {
-		              begun += Means::offsets(
-		                  starts & ~std::uint64_t{continued}, at,
-		                  firsts + begun);
-		              ended += Means::offsets(ends, at, lasts + ended);
-		              return ended < AHEAD - STRETCH / 2;
-	              });
+	search<Means>(
+	    p, base,
+	    [&](unsigned at, std::uint64_t starts, std::uint64_t ends,
+	        bool continued) __attribute__((always_inline)) {
+		    begun += Means::offsets(starts & ~std::uint64_t{continued},
+		                            at, firsts + begun);
+		    ended += Means::offsets(ends, at, lasts + ended);
+		    return ended < AHEAD - STRETCH / 2;
+	    });
 	return ended;
 }
 
