@@ -44,14 +44,16 @@ static void take_answerable()
 	int count;
 	const int *v = values_ahead(count);
 	const int most = std::min({queries, PENDING - pending, count / 2});
-	int k = 0;
-	for (; k < most && answerable(v[2 * k], v[2 * k + 1]); k++) {
+	int n = 0;
+	while (n < most && answerable(v[2 * n], v[2 * n + 1]))
+		n++;
+	for (int k = 0; k < n; k++) {
 		pending_x[pending + k] = v[2 * k];
 		pending_y[pending + k] = v[2 * k + 1];
 	}
-	take_values(2 * k);
-	pending += k;
-	queries -= k;
+	take_values(2 * n);
+	pending += n;
+	queries -= n;
 }
 
 static const char *progname()
