@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: ISC
+#include <cstring>
+
 #include "find.h"
 
 #if defined(__x86_64__)
@@ -133,9 +135,76 @@ AVX2 static int convert_avx2(const char *base, const std::uint16_t *firsts,
 	return count;
 }
 
+// The digits of four answers below 10^8, one a 64-bit lane, with leading
+// zeros, formed as the portable reader forms one answer's; each quotient
+// a multiply and a shift, exact over its lane's range.
+AVX2 static __m256i four_digits(__m256i u)
+{
+	const __m256i high = _mm256_srli_epi64(
+	    _mm256_mul_epu32(u, _mm256_set1_epi64x(3518437209)), 45);
+	const __m256i x = _mm256_or_si256(
+	    high, _mm256_slli_epi64(
+	              _mm256_sub_epi64(
+	                  u, _mm256_mul_epu32(high, _mm256_set1_epi64x(10000))),
+	              32));
+	const __m256i hundreds = _mm256_srli_epi16(
+	    _mm256_mulhi_epu16(x, _mm256_set1_epi32(5243)), 3);
+	const __m256i pairs = _mm256_or_si256(
+	    hundreds,
+	    _mm256_slli_epi32(
+	        _mm256_sub_epi16(
+	            x, _mm256_mullo_epi16(hundreds, _mm256_set1_epi32(100))),
+	        16));
+	const __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554));
+	return _mm256_or_si256(
+	    tens, _mm256_slli_epi16(
+	              _mm256_sub_epi16(pairs, _mm256_mullo_epi16(
+	                                          tens, _mm256_set1_epi16(10))),
+	              8));
+}
+
+// Four lanes of 32 bits of v, the first or the second four, in 64 each.
+AVX2 static __m256i widened(__m256i v, int half)
+{
+	return _mm256_cvtepu32_epi64(half == 0
+	                                 ? _mm256_castsi256_si128(v)
+	                                 : _mm256_extracti128_si256(v, 1));
+}
+
+// Eight answers of any length, each as eight bytes whose leading zeros
+// are shifted out and a newline put after the digits, stored where the
+// one before ends.
+AVX2 static char *form_eight(__m256i eight, char *to)
+{
+	__m256i length = _mm256_set1_epi32(1);
+	for (int power = 10; power <= 1000000; power *= 10)
+		length = _mm256_sub_epi32(
+		    length,
+		    _mm256_cmpgt_epi32(eight, _mm256_set1_epi32(power - 1)));
+	alignas(32) int lengths[8];
+	_mm256_store_si256(reinterpret_cast<__m256i *>(lengths), length);
+	for (int half = 0; half < 2; half++) {
+		const __m256i n = _mm256_slli_epi64(widened(length, half), 3);
+		alignas(32) std::uint64_t ascii[4];
+		_mm256_store_si256(
+		    reinterpret_cast<__m256i *>(ascii),
+		    _mm256_or_si256(
+		        _mm256_srlv_epi64(
+		            _mm256_add_epi8(four_digits(widened(eight, half)),
+		                            _mm256_set1_epi8('0')),
+		            _mm256_sub_epi64(_mm256_set1_epi64x(64), n)),
+		        _mm256_sllv_epi64(_mm256_set1_epi64x('\n'), n)));
+		for (int k = 0; k < 4; k++) {
+			std::memcpy(to, &ascii[k], sizeof ascii[k]);
+			to += lengths[4 * half + k] + 1;
+		}
+	}
+	return to;
+}
+
 // Most answers are a single digit, most of them 1, the root: eight of them
 // make a digit and a newline a word, formed at once.  Any other eight are
-// formed one by one.
+// formed in two vectors of four.
 AVX2 static char *form_avx2(const int *v, int count, char *to)
 {
 	int k = 0;
@@ -144,7 +213,7 @@ AVX2 static char *form_avx2(const int *v, int count, char *to)
 		    reinterpret_cast<const __m256i *>(v + k));
 		if (_mm256_movemask_epi8(
 		        _mm256_cmpgt_epi32(eight, _mm256_set1_epi32(9))) != 0) {
-			to = form_words(v + k, 8, to);
+			to = form_eight(eight, to);
 			continue;
 		}
 		const __m256i words = _mm256_packs_epi32(eight, eight);
