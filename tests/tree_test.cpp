@@ -318,7 +318,8 @@ TEST(Climb, MatchesOracleOnEveryShape)
 // Climbed together, pairs get what each gets climbed alone, in lockstep
 // or not, with each lockstep that runs, however many are handed over at
 // once: fewer than the lanes, as many, more, either side of one and two
-// groups of the widest lockstep, and more than the driver ever keeps.
+// groups of the widest lockstep and of the chunks it queues, and more
+// than the driver ever keeps.
 TEST(Climb, TogetherAsAlone)
 {
 	const std::vector<Kind<lockstep_fn>> steppers = {
@@ -357,7 +358,8 @@ TEST(Climb, TogetherAsAlone)
 			std::vector<int> counts(2 * LANES + 2);
 			std::iota(counts.begin(), counts.end(), 0);
 			counts.insert(counts.end(),
-			              {63, 64, 65, 127, 128, 129, PENDING + 1});
+			              {63, 64, 65, 127, 128, 129, 1023, 1024,
+			               1025, 2049, PENDING + 1});
 			for (const Kind<lockstep_fn> &s : steppers)
 				for (int count :
 				     s.runs ? counts : std::vector<int>{}) {
