@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "find.h"
+#include "places.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -10,24 +11,6 @@
 
 namespace
 {
-
-// The places of the bits set in each byte, in order, a byte each.
-struct places {
-	unsigned char of[256][8];
-};
-
-constexpr places all_places()
-{
-	places p{};
-	for (int byte = 0; byte < 256; byte++)
-		for (int bit = 0, n = 0; bit < 8; bit++)
-			if (byte >> bit & 1)
-				p.of[byte][n++] =
-				    static_cast<unsigned char>(bit);
-	return p;
-}
-
-constexpr places byte_places = all_places();
 
 struct avx2 {
 	// All ones in each byte of v from c to c + n - 1.  Bytes compare

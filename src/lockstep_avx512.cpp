@@ -26,6 +26,9 @@
 // masked in still takes as long as any, so none is made.
 enum { LANE = 16, VECTORS = 4, ROUND = 4, CHUNK = 1024 };
 
+namespace
+{
+
 // Climbs queued: each one's deeper node, its other, the steps that level
 // them and where the pair lies.  A queue is packed in place, as no climb
 // is stored before one read earlier, and has room for the vectors that
@@ -34,13 +37,15 @@ struct queue {
 	int a[CHUNK + LANE * VECTORS], b[CHUNK + LANE * VECTORS],
 	    left[CHUNK + LANE * VECTORS], at[CHUNK + LANE * VECTORS];
 };
-static queue levelling, meeting, answered;
-
 // Four vectors of climbs, and the lanes of each that hold one.
 struct climbs {
 	__m512i a[VECTORS], b[VECTORS], left[VECTORS], at[VECTORS];
 	__mmask16 live[VECTORS];
 };
+
+} // namespace
+
+static queue levelling, meeting, answered;
 
 // Stores the climbs of c's vector v that keep selects, packed, in q from
 // n on, and says where they end.
