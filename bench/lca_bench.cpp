@@ -295,18 +295,21 @@ void climb_all_chain(benchmark::State &state, const char *shape, int n)
 	labelled_chain(shape, n);
 	std::mt19937 rng(9);
 	std::uniform_int_distribution<int> node(1, n);
-	std::vector<int> x(1024), y(x.size());
+	std::vector<int> x(1024), y(x.size()), dx(x.size()), dy(x.size());
 	long steps = 0;
 	for (std::size_t k = 0; k < x.size(); k++) {
 		x[k] = node(rng);
 		y[k] = node(rng);
+		dx[k] = depth[x[k]];
+		dy[k] = depth[y[k]];
 		int a = x[k], b = y[k];
 		climb(a, b);
 		steps += depth[x[k]] + depth[y[k]] - 2 * depth[a];
 	}
 	for (auto _ : state) {
 		std::vector<int> cx = x, cy = y;
-		climb_all(cx.data(), cy.data(), static_cast<int>(cx.size()));
+		climb_all(cx.data(), cy.data(), dx.data(), dy.data(),
+		          static_cast<int>(cx.size()));
 		benchmark::DoNotOptimize(cx.data());
 	}
 	state.counters["steps"] = static_cast<double>(steps);

@@ -147,12 +147,13 @@ static void meet(int *x, int *y, int count)
 	}
 }
 
-void climb_all_with(lockstep_fn groups, int *x, int *y, int count)
+void climb_all_with(lockstep_fn groups, int *x, int *y, const int *dx,
+                    const int *dy, int count)
 {
 	// Pairs that a group has answered hold the answer in both x and y,
-	// which the lanes pass over.
+	// which the lanes pass over: they look the depths up again.
 	bool deep = false;
-	const int grouped = groups(x, y, count, deep);
+	const int grouped = groups(x, y, dx, dy, count, deep);
 	if (deep) {
 		even_up(x, y, count);
 		meet(x, y, count);
@@ -162,7 +163,7 @@ void climb_all_with(lockstep_fn groups, int *x, int *y, int count)
 	}
 }
 
-void climb_all(int *x, int *y, int count)
+void climb_all(int *x, int *y, const int *dx, const int *dy, int count)
 {
-	climb_all_with(choose_lockstep().groups, x, y, count);
+	climb_all_with(choose_lockstep().groups, x, y, dx, dy, count);
 }

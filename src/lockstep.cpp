@@ -14,12 +14,12 @@ static unsigned mask(bool condition)
 
 // Climbs a group of GROUP pairs in lockstep, if every node lies within
 // SHALLOW of the root; says whether it did.
-static bool climb_group(int *x, int *y)
+static bool climb_group(int *x, int *y, const int *depth_x, const int *depth_y)
 {
 	unsigned a[GROUP], b[GROUP];
 	int left[GROUP], most = 0, top = 0;
 	for (int k = 0; k < GROUP; k++) {
-		const int dx = depth[x[k]], dy = depth[y[k]];
+		const int dx = depth_x[k], dy = depth_y[k];
 		a[k] = static_cast<unsigned>(dx >= dy ? x[k] : y[k]);
 		b[k] = static_cast<unsigned>(dx >= dy ? y[k] : x[k]);
 		left[k] = dx >= dy ? dx - dy : dy - dx;
@@ -55,9 +55,10 @@ static bool climb_group(int *x, int *y)
 	return true;
 }
 
-int lockstep_words(int *x, int *y, int count, bool &deep)
+int lockstep_words(int *x, int *y, const int *dx, const int *dy, int count,
+                   bool &deep)
 {
-	return in_groups<GROUP, climb_group>(x, y, count, deep);
+	return in_groups<GROUP, climb_group>(x, y, dx, dy, count, deep);
 }
 
 // Each choice is a line that runs on every processor, so that the suite

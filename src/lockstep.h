@@ -15,20 +15,24 @@ enum { SHALLOW = 64 };
 // all lie within SHALLOW of the root, each x[k] and y[k] ending as their
 // answer; says how many pairs the whole groups hold, and sets deep if it
 // left any group to the climbs of climb_all().
-using lockstep_fn = int (*)(int *x, int *y, int count, bool &deep);
-int lockstep_words(int *x, int *y, int count, bool &deep);
-int lockstep_avx2(int *x, int *y, int count, bool &deep);
-int lockstep_avx512(int *x, int *y, int count, bool &deep);
+using lockstep_fn = int (*)(int *x, int *y, const int *dx, const int *dy,
+                            int count, bool &deep);
+int lockstep_words(int *x, int *y, const int *dx, const int *dy, int count,
+                   bool &deep);
+int lockstep_avx2(int *x, int *y, const int *dx, const int *dy, int count,
+                  bool &deep);
+int lockstep_avx512(int *x, int *y, const int *dx, const int *dy, int count,
+                    bool &deep);
 
-// lockstep_fn for groups of size pairs, each climbed by group(x, y), which
-// says whether the group lay within SHALLOW.
-template <int size, bool (*group)(int *x, int *y)>
-[[gnu::always_inline]] inline int in_groups(int *x, int *y, int count,
-                                            bool &deep)
+// lockstep_fn for groups of size pairs, each climbed by group(x, y, dx,
+// dy), which says whether the group lay within SHALLOW.
+template <int size, bool (*group)(int *x, int *y, const int *dx, const int *dy)>
+[[gnu::always_inline]] inline int
+in_groups(int *x, int *y, const int *dx, const int *dy, int count, bool &deep)
 {
 	int k = 0;
 	for (; k + size <= count; k += size)
-		deep |= !group(x + k, y + k);
+		deep |= !group(x + k, y + k, dx + k, dy + k);
 	return k;
 }
 

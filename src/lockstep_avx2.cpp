@@ -115,8 +115,9 @@ AVX2 static void meet_round(climbs &c)
 		}
 }
 
-AVX2 static void first_round(int *x, int *y, int count, int from, int &to_level,
-                             int &to_meet, bool &deep)
+AVX2 static void first_round(int *x, int *y, const int *depth_x,
+                             const int *depth_y, int count, int from,
+                             int &to_level, int &to_meet, bool &deep)
 {
 	const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
 	for (int k = 0; k + LANE <= count; k += LANE * VECTORS) {
@@ -125,16 +126,11 @@ AVX2 static void first_round(int *x, int *y, int count, int from, int &to_level,
 			const int first = k + LANE * v;
 			__m256i live =
 			    _mm256_set1_epi32(first + LANE <= count ? -1 : 0);
-			const __m256i vx = _mm256_maskload_epi32(x + first,
-			                                         live),
-			              vy = _mm256_maskload_epi32(y + first,
-			                                         live),
-			              dx = _mm256_mask_i32gather_epi32(
-			                  _mm256_setzero_si256(), depth, vx,
-			                  live, 4),
-			              dy = _mm256_mask_i32gather_epi32(
-			                  _mm256_setzero_si256(), depth, vy,
-			                  live, 4);
+			const __m256i
+			    vx = _mm256_maskload_epi32(x + first, live),
+			    vy = _mm256_maskload_epi32(y + first, live),
+			    dx = _mm256_maskload_epi32(depth_x + first, live),
+			    dy = _mm256_maskload_epi32(depth_y + first, live);
 			if (bits(_mm256_cmpgt_epi32(
 			        _mm256_max_epi32(dx, dy),
 			        _mm256_set1_epi32(SHALLOW))) != 0) {
@@ -209,12 +205,14 @@ AVX2 static int meet(int n)
 	return answers;
 }
 
-AVX2 int lockstep_avx2(int *x, int *y, int count, bool &deep)
+AVX2 int lockstep_avx2(int *x, int *y, const int *dx, const int *dy, int count,
+                       bool &deep)
 {
 	for (int k = 0; k + LANE <= count; k += CHUNK) {
 		int to_level = 0, to_meet = 0;
-		first_round(x + k, y + k, std::min<int>(CHUNK, count - k), k,
-		            to_level, to_meet, deep);
+		first_round(x + k, y + k, dx + k, dy + k,
+		            std::min<int>(CHUNK, count - k), k, to_level,
+		            to_meet, deep);
 		const int n = meet(level(to_level, to_meet));
 		for (int j = 0; j < n; j++)
 			x[answered.at[j]] = y[answered.at[j]] = answered.a[j];

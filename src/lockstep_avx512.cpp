@@ -118,11 +118,13 @@ AVX512 static void meet_round(climbs &c)
 		}
 }
 
-// Climbs the whole vectors of the count pairs from x, y that lie within
-// SHALLOW of the root, x lying at from, a round of levelling and one of
-// meeting: most shallow climbs end there, and their answers are stored as
-// the pairs lie.  Queues the rest, and sets deep if it left any pair.
-AVX512 static void first_round(int *x, int *y, int count, int from,
+// Climbs the whole vectors of the count pairs from x, y, of depths from dx,
+// dy, that lie within SHALLOW of the root, x lying at from, a round of
+// levelling and one of meeting: most shallow climbs end there, and their
+// answers are stored as the pairs lie.  Queues the rest, and sets deep if it
+// left any pair.
+AVX512 static void first_round(int *x, int *y, const int *depth_x,
+                               const int *depth_y, int count, int from,
                                int &to_level, int &to_meet, bool &deep)
 {
 	const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
@@ -136,12 +138,10 @@ AVX512 static void first_round(int *x, int *y, int count, int from,
 			                                            x + first),
 			              vy = _mm512_maskz_loadu_epi32(live,
 			                                            y + first);
-			const __m512i dx = _mm512_mask_i32gather_epi32(
-			                  _mm512_setzero_si512(), live, vx,
-			                  depth, 4),
-			              dy = _mm512_mask_i32gather_epi32(
-			                  _mm512_setzero_si512(), live, vy,
-			                  depth, 4);
+			const __m512i dx = _mm512_maskz_loadu_epi32(
+			                  live, depth_x + first),
+			              dy = _mm512_maskz_loadu_epi32(
+			                  live, depth_y + first);
 			if (_mm512_cmpgt_epi32_mask(
 			        _mm512_max_epi32(dx, dy),
 			        _mm512_set1_epi32(SHALLOW)) != 0) {
@@ -223,12 +223,14 @@ AVX512 static int meet(int n)
 	return answers;
 }
 
-AVX512 int lockstep_avx512(int *x, int *y, int count, bool &deep)
+AVX512 int lockstep_avx512(int *x, int *y, const int *dx, const int *dy,
+                           int count, bool &deep)
 {
 	for (int k = 0; k + LANE <= count; k += CHUNK) {
 		int to_level = 0, to_meet = 0;
-		first_round(x + k, y + k, std::min<int>(CHUNK, count - k), k,
-		            to_level, to_meet, deep);
+		first_round(x + k, y + k, dx + k, dy + k,
+		            std::min<int>(CHUNK, count - k), k, to_level,
+		            to_meet, deep);
 		const int n = meet(level(to_level, to_meet));
 		for (int j = 0; j < n; j++)
 			x[answered.at[j]] = y[answered.at[j]] = answered.a[j];

@@ -18,22 +18,26 @@ int queries;
 // together, and answered in order, before each read of input, before a
 // failed check's report, when the table is full and at the end.
 static int pending_x[PENDING], pending_y[PENDING];
+// Their depths, which the checks look up and the climbs start from.
+static int pending_dx[PENDING], pending_dy[PENDING];
 static int pending;
 
 static void answer_pending()
 {
-	climb_all(pending_x, pending_y, pending);
+	climb_all(pending_x, pending_y, pending_dx, pending_dy, pending);
 	write_ints(pending_x, pending);
 	pending = 0;
 }
 
 // Whether a pair of values found ahead, which are never negative, passes
 // every check that main() makes of it, with one branch: a node out of
-// range is looked up as slot 0, never reached.
-static bool answerable(int x, int y)
+// range is looked up as slot 0, never reached.  The depths looked up are
+// stored whether it passes or not.
+static bool answerable(int x, int y, int &dx, int &dy)
 {
-	const int i = x < MAX_N ? x : 0, j = y < MAX_N ? y : 0;
-	return std::min(depth[i], depth[j]) > 0;
+	dx = depth[x < MAX_N ? x : 0];
+	dy = depth[y < MAX_N ? y : 0];
+	return std::min(dx, dy) > 0;
 }
 
 // Puts the pairs found ahead, up to the first that some check would
@@ -45,7 +49,9 @@ static void take_answerable()
 	const int *v = values_ahead(count);
 	const int most = std::min({queries, PENDING - pending, count / 2});
 	int n = 0;
-	while (n < most && answerable(v[2 * n], v[2 * n + 1]))
+	while (n < most &&
+	       answerable(v[2 * n], v[2 * n + 1], pending_dx[pending + n],
+	                  pending_dy[pending + n]))
 		n++;
 	for (int k = 0; k < n; k++) {
 		pending_x[pending + k] = v[2 * k];
@@ -162,7 +168,9 @@ int main()
 		CHECK(reached(x));
 		CHECK(reached(y));
 		pending_x[pending] = x;
-		pending_y[pending++] = y;
+		pending_y[pending] = y;
+		pending_dx[pending] = depth[x];
+		pending_dy[pending++] = depth[y];
 	}
 
 	answer_pending();

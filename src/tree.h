@@ -32,14 +32,16 @@ inline bool reached(int v)
 void climb(int &x, int &y);
 
 // The same climb for count pairs, in place: each x[k] ends as the answer
-// for x[k] and y[k].  The steps of up to LANES climbs are interleaved, so
-// that their loads are in flight together.
-void climb_all(int *x, int *y, int count);
+// for x[k] and y[k], whose depths are dx[k] and dy[k].  The steps of up to
+// LANES climbs are interleaved, so that their loads are in flight
+// together.
+void climb_all(int *x, int *y, const int *dx, const int *dy, int count);
 constexpr int LANES = 12;
 
 // Climbs as climb_all() does, with the lockstep given (see lockstep.h).
-void climb_all_with(int (*groups)(int *x, int *y, int count, bool &deep),
-                    int *x, int *y, int count);
+void climb_all_with(int (*groups)(int *x, int *y, const int *dx, const int *dy,
+                                  int count, bool &deep),
+                    int *x, int *y, const int *dx, const int *dy, int count);
 
 // The most pairs the driver keeps waiting for their climbs.
 constexpr int PENDING = 4096;

@@ -339,7 +339,7 @@ TEST(Climb, TogetherAsAlone)
 			    make_tree(shape, n, rng);
 			label(fathers);
 			std::uniform_int_distribution<int> node(1, n);
-			std::vector<int> x, y;
+			std::vector<int> x, y, dx, dy;
 			for (int k = 0; k <= PENDING; k++) {
 				int a = node(rng), b = node(rng);
 				// Now and then the same node, or a node and
@@ -354,6 +354,8 @@ TEST(Climb, TogetherAsAlone)
 					std::swap(a, b);
 				x.push_back(a);
 				y.push_back(b);
+				dx.push_back(depth[a]);
+				dy.push_back(depth[b]);
 			}
 			std::vector<int> counts(2 * LANES + 2);
 			std::iota(counts.begin(), counts.end(), 0);
@@ -367,7 +369,8 @@ TEST(Climb, TogetherAsAlone)
 					                    x.begin() + count),
 					    cy(y.begin(), y.begin() + count);
 					climb_all_with(s.run, cx.data(),
-					               cy.data(), count);
+					               cy.data(), dx.data(),
+					               dy.data(), count);
 					for (int k = 0; k < count; k++)
 						ASSERT_EQ(cx[k],
 						          lca(x[k], y[k]))
