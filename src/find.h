@@ -18,8 +18,9 @@ static_assert(STRETCH == 64, "a stretch's bytes are the bits of a word");
 // and the offset from base of its last digit, and says how many.  It stops
 // after the stretch in which AHEAD - STRETCH / 2 have been found, so finds
 // fewer than AHEAD, and may store up to STRETCH past the last.  Each group
-// of eight values may load the 128 bytes from its first digit.  p is not a
-// digit that follows a digit.
+// of eight values may load the 128 bytes from its first digit, and each
+// value the eight bytes up to its last, which from base - 8 to base are
+// not digits.  p is not a digit that follows a digit.
 enum { AHEAD = 256 };
 using read_fn = int (*)(const char *p, const char *base, std::uint16_t *lasts,
                         int *values);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: ISC
+#include <algorithm>
 #include <cstring>
 
 #include "find.h"
@@ -67,53 +68,131 @@ struct avx2 {
 
 } // namespace
 
-// The eight bytes from each of four offsets, loaded one by one: a gather
-// takes longer than its loads on some processors.
-AVX2 static __m256i fours(const char *base, const std::uint16_t *at)
+// The bytes of each lane of w that are not digits, and, below each, every
+// byte down to the lane's lowest: whatever lies before the run of digits
+// that ends at the lane's top byte, as all ones.  A byte is a digit if
+// less '0' it is at most 9, unsigned.
+AVX2 static __m256i not_the_run(__m256i digits_less_zero, int lane_bits)
+{
+	const __m256i nine = _mm256_set1_epi8(9);
+	__m256i before = _mm256_xor_si256(
+	    _mm256_cmpeq_epi8(_mm256_min_epu8(digits_less_zero, nine),
+	                      digits_less_zero),
+	    _mm256_set1_epi8(-1));
+	for (int shift = 8; shift < lane_bits; shift *= 2)
+		before = _mm256_or_si256(
+		    before, lane_bits == 32 ? _mm256_srli_epi32(before, shift)
+		                            : _mm256_srli_epi64(before, shift));
+	return before;
+}
+
+// The eight bytes up to and with the last digits at each of four offsets,
+// loaded one by one: a gather takes longer than its loads on some
+// processors.
+AVX2 static __m256i fours(const char *base, const std::uint16_t *last)
 {
 	__m128i pairs[2];
 	for (int k = 0; k < 2; k++)
 		pairs[k] = _mm_unpacklo_epi64(
-		    _mm_loadl_epi64(
-		        reinterpret_cast<const __m128i *>(base + at[2 * k])),
 		    _mm_loadl_epi64(reinterpret_cast<const __m128i *>(
-		        base + at[2 * k + 1])));
+		        base + last[2 * k] - 7)),
+		    _mm_loadl_epi64(reinterpret_cast<const __m128i *>(
+		        base + last[2 * k + 1] - 7)));
 	return _mm256_inserti128_si256(_mm256_castsi128_si256(pairs[0]),
 	                               pairs[1], 1);
 }
 
-// Four values to a vector, as the AVX-512 reader converts eight.
-AVX2 static int convert_avx2(const char *base, const std::uint16_t *firsts,
-                             const std::uint16_t *lasts, int count, int *values)
+// The four bytes up to and with the last digits at each of eight offsets,
+// loaded one by one, as fours() loads them.
+AVX2 static __m256i eights(const char *base, const std::uint16_t *last)
 {
-	for (int k = 0; k < count; k += 4) {
-		const __m256i first = _mm256_cvtepu16_epi64(_mm_loadl_epi64(
-		    reinterpret_cast<const __m128i *>(firsts + k)));
-		const __m256i last = _mm256_cvtepu16_epi64(_mm_loadl_epi64(
-		    reinterpret_cast<const __m128i *>(lasts + k)));
-		const __m256i length = _mm256_sub_epi64(last, first);
-		const unsigned live =
-		    count - k < 4 ? (1u << (count - k)) - 1 : 0xF;
-		const unsigned long_ =
-		    _mm256_movemask_pd(_mm256_castsi256_pd(
-		        _mm256_cmpgt_epi64(length, _mm256_set1_epi64x(7)))) &
-		    live;
-		if (long_ != 0)
-			count = k + __builtin_ctz(long_);
-		__m256i x = fours(base, firsts + k);
-		x = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));
-		x = _mm256_sllv_epi64(
-		    x, _mm256_slli_epi64(
-		           _mm256_sub_epi64(_mm256_set1_epi64x(7), length), 3));
-		x = _mm256_maddubs_epi16(x, _mm256_set1_epi16(1 << 8 | 10));
-		x = _mm256_madd_epi16(x, _mm256_set1_epi32(1 << 16 | 100));
-		x = _mm256_add_epi64(
-		    _mm256_mul_epu32(x, _mm256_set1_epi64x(10000)),
-		    _mm256_srli_epi64(x, 32));
-		x = _mm256_permutevar8x32_epi32(
-		    x, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6));
-		_mm_storeu_si128(reinterpret_cast<__m128i *>(values + k),
-		                 _mm256_castsi256_si128(x));
+	__m128i halves[2];
+	for (int h = 0; h < 2; h++) {
+		int w[4];
+		for (int k = 0; k < 4; k++)
+			std::memcpy(&w[k], base + last[4 * h + k] - 3,
+			            sizeof w[k]);
+		halves[h] = _mm_setr_epi32(w[0], w[1], w[2], w[3]);
+	}
+	return _mm256_inserti128_si256(_mm256_castsi128_si256(halves[0]),
+	                               halves[1], 1);
+}
+
+// Converts four values of up to eight digits, each the run of digits that
+// ends at its last, to values from to on; says how many it converted, up
+// to the first that has more.
+AVX2 static int convert_four(const char *base, const std::uint16_t *last,
+                             int *to)
+{
+	__m256i x = _mm256_sub_epi8(fours(base, last), _mm256_set1_epi8('0'));
+	const __m256i before = not_the_run(x, 64);
+	const unsigned whole =
+	    static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(
+	        _mm256_cmpeq_epi64(before, _mm256_setzero_si256()))));
+	int n = 4;
+	for (unsigned m = whole; m != 0; m &= m - 1) {
+		const int k = __builtin_ctz(m);
+		if (static_cast<unsigned char>(base[last[k] - 8] - '0') < 10) {
+			n = k;
+			break;
+		}
+	}
+	x = _mm256_andnot_si256(before, x);
+	x = _mm256_maddubs_epi16(x, _mm256_set1_epi16(1 << 8 | 10));
+	x = _mm256_madd_epi16(x, _mm256_set1_epi32(1 << 16 | 100));
+	x = _mm256_add_epi64(_mm256_mul_epu32(x, _mm256_set1_epi64x(10000)),
+	                     _mm256_srli_epi64(x, 32));
+	x = _mm256_permutevar8x32_epi32(
+	    x, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6));
+	_mm_storeu_si128(reinterpret_cast<__m128i *>(to),
+	                 _mm256_castsi256_si128(x));
+	return n;
+}
+
+// Converts the count values whose last digits lie at lasts, up to the
+// first that has more than eight digits, and says how many.  Eight at a
+// time, each in 32 bits, from the four bytes up to its last digit, where
+// all have fewer than four digits; else four and four, in 64 bits.  Values
+// come in runs of like length, so a group that needed 64 bits, unless its
+// values all lie below 1000, sends the next straight there.
+AVX2 static int convert_avx2(const char *base, const std::uint16_t *lasts,
+                             int count, int *values)
+{
+	bool wide = false;
+	for (int k = 0; k < count; k += 8) {
+		if (!wide) {
+			__m256i x = _mm256_sub_epi8(eights(base, lasts + k),
+			                            _mm256_set1_epi8('0'));
+			const __m256i before = not_the_run(x, 32);
+			const unsigned live =
+			    count - k < 8 ? (1u << (count - k)) - 1 : 0xFF;
+			if ((static_cast<unsigned>(_mm256_movemask_ps(
+			         _mm256_castsi256_ps(_mm256_cmpeq_epi32(
+			             before, _mm256_setzero_si256())))) &
+			     live) == 0) {
+				x = _mm256_andnot_si256(before, x);
+				x = _mm256_maddubs_epi16(
+				    x, _mm256_set1_epi16(1 << 8 | 10));
+				_mm256_storeu_si256(
+				    reinterpret_cast<__m256i *>(values + k),
+				    _mm256_madd_epi16(
+				        x, _mm256_set1_epi32(1 << 16 | 100)));
+				continue;
+			}
+		}
+		for (int h = 0; h < 8; h += 4) {
+			const int n =
+			    convert_four(base, lasts + k + h, values + k + h);
+			// A lane past the count may hold anything.
+			if (n < 4)
+				return std::min(count, k + h + n);
+		}
+		wide = !_mm256_testz_si256(
+		    _mm256_cmpgt_epi32(
+		        _mm256_loadu_si256(
+		            reinterpret_cast<const __m256i *>(values + k)),
+		        _mm256_set1_epi32(999)),
+		    _mm256_set1_epi32(-1));
 	}
 	return count;
 }
@@ -211,12 +290,20 @@ AVX2 static char *form_avx2(const int *v, int count, char *to)
 	return form_words(v + k, count - k, to);
 }
 
+// Only where each value ends is kept: its digits are the run that ends
+// there.
 AVX2 static int read_avx2(const char *p, const char *base, std::uint16_t *lasts,
                           int *values)
 {
-	std::uint16_t firsts[AHEAD + STRETCH];
-	return convert_avx2(base, firsts, lasts,
-	                    find_with<avx2>(p, base, firsts, lasts), values);
+	int ended = 0;
+	search<avx2>(
+	    p, base,
+	    [&](unsigned at, std::uint64_t, std::uint64_t ends, bool)
+	        __attribute__((always_inline)) {
+		        ended += avx2::offsets(ends, at, lasts + ended);
+		        return ended < AHEAD - STRETCH / 2;
+	        });
+	return convert_avx2(base, lasts, ended, values);
 }
 
 const reader avx2_reader = {"avx2", read_avx2, form_avx2};

@@ -17,8 +17,11 @@ int write_error;
 // the run soon after the answers it lost.
 enum { BLOCK = 1 << 16, OUTPUT = 1 << 13 };
 // After the input block come the byte that ends it and room for the two
-// stretches that the readers may load from any position up to that one.
-static char input[BLOCK + 2 * STRETCH];
+// stretches that the readers may load from any position up to that one;
+// before it, room for the eight bytes that they may load before a value's
+// last digit, never a digit.
+static char buffer[8 + BLOCK + 2 * STRETCH];
+static char *const input = buffer + 8;
 static char output[OUTPUT];
 
 // Values found ahead of the reads that take them, from next on: taken of
