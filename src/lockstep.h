@@ -36,6 +36,72 @@ in_groups(int *x, int *y, const int *dx, const int *dy, int count, bool &deep)
 	return k;
 }
 
+// The vector locksteps climb in rounds of ROUND steps, and after each round
+// pack the climbs that go on into a queue, a chunk of CHUNK pairs at a
+// time: the lanes of a vector end at different steps, and so no lane
+// idles for long.  The deeper node of each pair moves up until the two
+// are level, in rounds of their own, since only it moves; then both move,
+// until they meet.
+enum { ROUND = 4, CHUNK = 1024, QUEUED = CHUNK + 64 };
+
+// Climbs queued: each one's deeper node, its other, the steps that level
+// them and where the pair lies.  A queue is packed in place, as no climb
+// is stored before one read earlier, and has room for the vectors that
+// the last climbs load.
+struct queue {
+	int a[QUEUED], b[QUEUED], left[QUEUED], at[QUEUED];
+};
+
+// Runs rounds over the n climbs queued in from until none is left, of
+// levelling or of meeting: those that go on after a round stay in from,
+// packed, and the rest go to to, from done on; says where those end.
+// Means::take(q, k, n, c) loads the climbs of q from k on into
+// Means::VECTORS vectors c of Means::LANE lanes, Means::step(c, levelling)
+// climbs them a round, and Means::split(c, v, levelling, from, kept, to,
+// done) stores those of vector v that go on in from at kept, and the rest
+// in to at done, both packed, and moves kept and done past them.
+template <class Means>
+[[gnu::always_inline]] inline int rounds(bool levelling, queue &from, int n,
+                                         queue &to, int done)
+{
+	while (n > 0) {
+		int kept = 0;
+		for (int k = 0; k < n; k += Means::LANE * Means::VECTORS) {
+			typename Means::climbs c;
+			Means::take(from, k, n, c);
+			Means::step(c, levelling);
+			for (int v = 0; v < Means::VECTORS; v++)
+				Means::split(c, v, levelling, from, kept, to,
+				             done);
+		}
+		n = kept;
+	}
+	return done;
+}
+
+// lockstep_fn for Means, a chunk at a time: Means::first_round climbs the
+// pairs as they lie and queues those that go on, whose answers are stored
+// once their rounds of levelling, then of meeting, have ended.
+template <class Means>
+[[gnu::always_inline]] inline int
+in_rounds(int *x, int *y, const int *dx, const int *dy, int count, bool &deep)
+{
+	static queue levelling, meeting, answered;
+	for (int k = 0; k + Means::LANE <= count; k += CHUNK) {
+		int to_level = 0, to_meet = 0;
+		Means::first_round(x + k, y + k, dx + k, dy + k,
+		                   count - k < CHUNK ? count - k : CHUNK, k,
+		                   levelling, to_level, meeting, to_meet, deep);
+		to_meet =
+		    rounds<Means>(true, levelling, to_level, meeting, to_meet);
+		const int n =
+		    rounds<Means>(false, meeting, to_meet, answered, 0);
+		for (int j = 0; j < n; j++)
+			x[answered.at[j]] = y[answered.at[j]] = answered.a[j];
+	}
+	return count / Means::LANE * Means::LANE;
+}
+
 struct lockstep {
 	const char *name;
 	lockstep_fn groups;

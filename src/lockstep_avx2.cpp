@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: ISC
-#include <algorithm>
-
 #include "lockstep.h"
 #include "places.h"
 #include "tree.h"
@@ -10,213 +8,190 @@
 
 #define AVX2 __attribute__((target("avx2,popcnt")))
 
-// Eight climbs to a vector, in rounds and queues as the AVX-512 lockstep
-// climbs sixteen; a mask is a vector of all ones in the lanes it selects,
-// and the lanes are packed by a permute that a table gives for each mask.
-enum { LANE = 8, VECTORS = 4, ROUND = 4, CHUNK = 1024 };
-
 namespace
 {
 
-struct queue {
-	int a[CHUNK + LANE * VECTORS], b[CHUNK + LANE * VECTORS],
-	    left[CHUNK + LANE * VECTORS], at[CHUNK + LANE * VECTORS];
-};
-struct climbs {
-	__m256i a[VECTORS], b[VECTORS], left[VECTORS], at[VECTORS],
-	    live[VECTORS];
+// Eight climbs to a vector, as the AVX-512 lockstep climbs sixteen; a mask
+// is a vector of all ones in the lanes it selects, and the lanes are
+// packed by a permute that a table gives for each mask.
+struct avx2 {
+	enum { LANE = 8, VECTORS = 4 };
+	using mask = __m256i;
+
+	struct climbs {
+		__m256i a[VECTORS], b[VECTORS], left[VECTORS], at[VECTORS];
+		mask live[VECTORS];
+	};
+
+	AVX2 static unsigned bits(mask m)
+	{
+		return static_cast<unsigned>(
+		    _mm256_movemask_ps(_mm256_castsi256_ps(m)));
+	}
+
+	AVX2 static __m256i load(const int *from)
+	{
+		return _mm256_loadu_si256(
+		    reinterpret_cast<const __m256i *>(from));
+	}
+
+	AVX2 static void store(int *to, __m256i v)
+	{
+		_mm256_storeu_si256(reinterpret_cast<__m256i *>(to), v);
+	}
+
+	AVX2 static int put(queue &q, int n, mask keep, const climbs &c, int v)
+	{
+		const unsigned m = bits(keep);
+		const __m256i order = _mm256_cvtepu8_epi32(_mm_loadl_epi64(
+		    reinterpret_cast<const __m128i *>(byte_places.of[m])));
+		store(q.a + n, _mm256_permutevar8x32_epi32(c.a[v], order));
+		store(q.b + n, _mm256_permutevar8x32_epi32(c.b[v], order));
+		store(q.left + n,
+		      _mm256_permutevar8x32_epi32(c.left[v], order));
+		store(q.at + n, _mm256_permutevar8x32_epi32(c.at[v], order));
+		return n + __builtin_popcount(m);
+	}
+
+	AVX2 static void take(const queue &q, int k, int n, climbs &c)
+	{
+		const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+		for (int v = 0; v < VECTORS; v++) {
+			const int first = k + LANE * v;
+			c.live[v] = _mm256_cmpgt_epi32(
+			    _mm256_set1_epi32(n - first), lane);
+			c.a[v] = load(q.a + first);
+			c.b[v] = load(q.b + first);
+			c.left[v] = load(q.left + first);
+			c.at[v] = load(q.at + first);
+		}
+	}
+
+	AVX2 static mask rest(const climbs &c, int v, mask m)
+	{
+		return _mm256_andnot_si256(m, c.live[v]);
+	}
+
+	AVX2 static mask not_level(const climbs &c, int v)
+	{
+		return _mm256_and_si256(
+		    c.live[v],
+		    _mm256_cmpgt_epi32(c.left[v], _mm256_setzero_si256()));
+	}
+
+	AVX2 static mask apart(const climbs &c, int v)
+	{
+		return _mm256_andnot_si256(_mm256_cmpeq_epi32(c.a[v], c.b[v]),
+		                           rest(c, v, not_level(c, v)));
+	}
+
+	AVX2 static void level_round(climbs &c)
+	{
+		for (int s = 0; s < ROUND; s++)
+			for (int v = 0; v < VECTORS; v++) {
+				const mask m = not_level(c, v);
+				if (bits(m) == 0)
+					continue;
+				c.a[v] = _mm256_mask_i32gather_epi32(
+				    c.a[v], father, c.a[v], m, 4);
+				// A lane that climbs adds all ones.
+				c.left[v] = _mm256_add_epi32(c.left[v], m);
+			}
+	}
+
+	AVX2 static void meet_round(climbs &c)
+	{
+		for (int s = 0; s < ROUND; s++)
+			for (int v = 0; v < VECTORS; v++) {
+				const mask m = apart(c, v);
+				if (bits(m) == 0)
+					continue;
+				c.a[v] = _mm256_mask_i32gather_epi32(
+				    c.a[v], father, c.a[v], m, 4);
+				c.b[v] = _mm256_mask_i32gather_epi32(
+				    c.b[v], father, c.b[v], m, 4);
+			}
+	}
+
+	AVX2 static void step(climbs &c, bool levelling)
+	{
+		if (levelling)
+			level_round(c);
+		else
+			meet_round(c);
+	}
+
+	AVX2 static void split(const climbs &c, int v, bool levelling,
+	                       queue &from, int &kept, queue &to, int &done)
+	{
+		const mask on = levelling ? not_level(c, v) : apart(c, v);
+		kept = put(from, kept, on, c, v);
+		done = put(to, done, rest(c, v, on), c, v);
+	}
+
+	AVX2 static void first_round(int *x, int *y, const int *dx,
+	                             const int *dy, int count, int from,
+	                             queue &levelling, int &to_level,
+	                             queue &meeting, int &to_meet, bool &deep)
+	{
+		const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+		for (int k = 0; k + LANE <= count; k += LANE * VECTORS) {
+			climbs c;
+			for (int v = 0; v < VECTORS; v++) {
+				const int first = k + LANE * v;
+				mask live = _mm256_set1_epi32(
+				    first + LANE <= count ? -1 : 0);
+				const __m256i vx = _mm256_maskload_epi32(
+				                  x + first, live),
+				              vy = _mm256_maskload_epi32(
+				                  y + first, live),
+				              ux = _mm256_maskload_epi32(
+				                  dx + first, live),
+				              uy = _mm256_maskload_epi32(
+				                  dy + first, live);
+				if (bits(_mm256_cmpgt_epi32(
+				        _mm256_max_epi32(ux, uy),
+				        _mm256_set1_epi32(SHALLOW))) != 0) {
+					deep = true;
+					live = _mm256_setzero_si256();
+				}
+				const __m256i y_deeper =
+				    _mm256_cmpgt_epi32(uy, ux);
+				c.live[v] = live;
+				c.a[v] = _mm256_blendv_epi8(vx, vy, y_deeper);
+				c.b[v] = _mm256_blendv_epi8(vy, vx, y_deeper);
+				c.left[v] =
+				    _mm256_abs_epi32(_mm256_sub_epi32(ux, uy));
+				c.at[v] = _mm256_add_epi32(
+				    _mm256_set1_epi32(from + first), lane);
+			}
+			level_round(c);
+			meet_round(c);
+			for (int v = 0; v < VECTORS; v++) {
+				if (bits(c.live[v]) == 0)
+					continue;
+				// The lanes that go on are stored their answers
+				// later.
+				store(x + k + LANE * v, c.a[v]);
+				store(y + k + LANE * v, c.a[v]);
+				const mask up = not_level(c, v),
+				           on = apart(c, v);
+				if (bits(up) != 0)
+					to_level =
+					    put(levelling, to_level, up, c, v);
+				if (bits(on) != 0)
+					to_meet =
+					    put(meeting, to_meet, on, c, v);
+			}
+		}
+	}
 };
 
 } // namespace
 
-static queue levelling, meeting, answered;
-
-AVX2 static unsigned bits(__m256i m)
-{
-	return static_cast<unsigned>(
-	    _mm256_movemask_ps(_mm256_castsi256_ps(m)));
-}
-
-AVX2 static __m256i load(const int *from)
-{
-	return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(from));
-}
-
-AVX2 static void store(int *to, __m256i v)
-{
-	_mm256_storeu_si256(reinterpret_cast<__m256i *>(to), v);
-}
-
-AVX2 static int put(queue &q, int n, __m256i keep, const climbs &c, int v)
-{
-	const unsigned m = bits(keep);
-	const __m256i order = _mm256_cvtepu8_epi32(_mm_loadl_epi64(
-	    reinterpret_cast<const __m128i *>(byte_places.of[m])));
-	store(q.a + n, _mm256_permutevar8x32_epi32(c.a[v], order));
-	store(q.b + n, _mm256_permutevar8x32_epi32(c.b[v], order));
-	store(q.left + n, _mm256_permutevar8x32_epi32(c.left[v], order));
-	store(q.at + n, _mm256_permutevar8x32_epi32(c.at[v], order));
-	return n + __builtin_popcount(m);
-}
-
-AVX2 static void take(const queue &q, int k, int n, climbs &c)
-{
-	const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-	for (int v = 0; v < VECTORS; v++) {
-		const int first = k + LANE * v;
-		c.live[v] =
-		    _mm256_cmpgt_epi32(_mm256_set1_epi32(n - first), lane);
-		c.a[v] = load(q.a + first);
-		c.b[v] = load(q.b + first);
-		c.left[v] = load(q.left + first);
-		c.at[v] = load(q.at + first);
-	}
-}
-
-AVX2 static __m256i not_level(const climbs &c, int v)
-{
-	return _mm256_and_si256(
-	    c.live[v], _mm256_cmpgt_epi32(c.left[v], _mm256_setzero_si256()));
-}
-
-AVX2 static __m256i apart(const climbs &c, int v)
-{
-	return _mm256_andnot_si256(
-	    _mm256_or_si256(not_level(c, v),
-	                    _mm256_cmpeq_epi32(c.a[v], c.b[v])),
-	    c.live[v]);
-}
-
-AVX2 static void level_round(climbs &c)
-{
-	for (int s = 0; s < ROUND; s++)
-		for (int v = 0; v < VECTORS; v++) {
-			const __m256i m = not_level(c, v);
-			if (bits(m) == 0)
-				continue;
-			c.a[v] = _mm256_mask_i32gather_epi32(c.a[v], father,
-			                                     c.a[v], m, 4);
-			// A lane that climbs adds all ones.
-			c.left[v] = _mm256_add_epi32(c.left[v], m);
-		}
-}
-
-AVX2 static void meet_round(climbs &c)
-{
-	for (int s = 0; s < ROUND; s++)
-		for (int v = 0; v < VECTORS; v++) {
-			const __m256i m = apart(c, v);
-			if (bits(m) == 0)
-				continue;
-			c.a[v] = _mm256_mask_i32gather_epi32(c.a[v], father,
-			                                     c.a[v], m, 4);
-			c.b[v] = _mm256_mask_i32gather_epi32(c.b[v], father,
-			                                     c.b[v], m, 4);
-		}
-}
-
-AVX2 static void first_round(int *x, int *y, const int *depth_x,
-                             const int *depth_y, int count, int from,
-                             int &to_level, int &to_meet, bool &deep)
-{
-	const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-	for (int k = 0; k + LANE <= count; k += LANE * VECTORS) {
-		climbs c;
-		for (int v = 0; v < VECTORS; v++) {
-			const int first = k + LANE * v;
-			__m256i live =
-			    _mm256_set1_epi32(first + LANE <= count ? -1 : 0);
-			const __m256i
-			    vx = _mm256_maskload_epi32(x + first, live),
-			    vy = _mm256_maskload_epi32(y + first, live),
-			    dx = _mm256_maskload_epi32(depth_x + first, live),
-			    dy = _mm256_maskload_epi32(depth_y + first, live);
-			if (bits(_mm256_cmpgt_epi32(
-			        _mm256_max_epi32(dx, dy),
-			        _mm256_set1_epi32(SHALLOW))) != 0) {
-				deep = true;
-				live = _mm256_setzero_si256();
-			}
-			const __m256i y_deeper = _mm256_cmpgt_epi32(dy, dx);
-			c.live[v] = live;
-			c.a[v] = _mm256_blendv_epi8(vx, vy, y_deeper);
-			c.b[v] = _mm256_blendv_epi8(vy, vx, y_deeper);
-			c.left[v] = _mm256_abs_epi32(_mm256_sub_epi32(dx, dy));
-			c.at[v] = _mm256_add_epi32(
-			    _mm256_set1_epi32(from + first), lane);
-		}
-		level_round(c);
-		meet_round(c);
-		for (int v = 0; v < VECTORS; v++) {
-			if (bits(c.live[v]) == 0)
-				continue;
-			// The lanes that go on are stored their answers later.
-			store(x + k + LANE * v, c.a[v]);
-			store(y + k + LANE * v, c.a[v]);
-			const __m256i up = not_level(c, v), on = apart(c, v);
-			if (bits(up) != 0)
-				to_level = put(levelling, to_level, up, c, v);
-			if (bits(on) != 0)
-				to_meet = put(meeting, to_meet, on, c, v);
-		}
-	}
-}
-
-AVX2 static int level(int n, int to_meet)
-{
-	while (n > 0) {
-		int kept = 0;
-		for (int k = 0; k < n; k += LANE * VECTORS) {
-			climbs c;
-			take(levelling, k, n, c);
-			level_round(c);
-			for (int v = 0; v < VECTORS; v++) {
-				const __m256i up = not_level(c, v);
-				kept = put(levelling, kept, up, c, v);
-				to_meet = put(
-				    meeting, to_meet,
-				    _mm256_andnot_si256(up, c.live[v]), c, v);
-			}
-		}
-		n = kept;
-	}
-	return to_meet;
-}
-
-AVX2 static int meet(int n)
-{
-	int answers = 0;
-	while (n > 0) {
-		int kept = 0;
-		for (int k = 0; k < n; k += LANE * VECTORS) {
-			climbs c;
-			take(meeting, k, n, c);
-			meet_round(c);
-			for (int v = 0; v < VECTORS; v++) {
-				const __m256i on = apart(c, v);
-				kept = put(meeting, kept, on, c, v);
-				answers = put(
-				    answered, answers,
-				    _mm256_andnot_si256(on, c.live[v]), c, v);
-			}
-		}
-		n = kept;
-	}
-	return answers;
-}
-
 AVX2 int lockstep_avx2(int *x, int *y, const int *dx, const int *dy, int count,
                        bool &deep)
 {
-	for (int k = 0; k + LANE <= count; k += CHUNK) {
-		int to_level = 0, to_meet = 0;
-		first_round(x + k, y + k, dx + k, dy + k,
-		            std::min<int>(CHUNK, count - k), k, to_level,
-		            to_meet, deep);
-		const int n = meet(level(to_level, to_meet));
-		for (int j = 0; j < n; j++)
-			x[answered.at[j]] = y[answered.at[j]] = answered.a[j];
-	}
-	return count / LANE * LANE;
+	return in_rounds<avx2>(x, y, dx, dy, count, deep);
 }
 #endif
