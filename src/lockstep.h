@@ -79,14 +79,15 @@ template <class Means>
 	return done;
 }
 
-// lockstep_fn for Means, a chunk at a time: Means::first_round climbs the
-// pairs as they lie and queues those that go on, whose answers are stored
-// once their rounds of levelling, then of meeting, have ended.
+// lockstep_fn for Means, a chunk at a time, with three queues of its own:
+// Means::first_round climbs the pairs as they lie and queues those that go
+// on, whose answers are stored once their rounds of levelling, then of
+// meeting, have ended.
 template <class Means>
 [[gnu::always_inline]] inline int
-in_rounds(int *x, int *y, const int *dx, const int *dy, int count, bool &deep)
+in_rounds(int *x, int *y, const int *dx, const int *dy, int count, bool &deep,
+          queue &levelling, queue &meeting, queue &answered)
 {
-	static queue levelling, meeting, answered;
 	for (int k = 0; k + Means::LANE <= count; k += CHUNK) {
 		int to_level = 0, to_meet = 0;
 		Means::first_round(x + k, y + k, dx + k, dy + k,

@@ -189,9 +189,12 @@ struct avx2 {
 
 } // namespace
 
+static queue levelling, meeting, answered;
+
 AVX2 int lockstep_avx2(int *x, int *y, const int *dx, const int *dy, int count,
                        bool &deep)
 {
-	return in_rounds<avx2>(x, y, dx, dy, count, deep);
+	return in_rounds<avx2>(x, y, dx, dy, count, deep, levelling, meeting,
+	                       answered);
 }
 #endif

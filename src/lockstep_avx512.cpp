@@ -191,9 +191,12 @@ struct avx512 {
 
 } // namespace
 
+static queue levelling, meeting, answered;
+
 AVX512 int lockstep_avx512(int *x, int *y, const int *dx, const int *dy,
                            int count, bool &deep)
 {
-	return in_rounds<avx512>(x, y, dx, dy, count, deep);
+	return in_rounds<avx512>(x, y, dx, dy, count, deep, levelling, meeting,
+	                         answered);
 }
 #endif
