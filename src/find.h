@@ -84,27 +84,4 @@ template <class Means, class Take>
 	}
 }
 
-// Finds where the values from p on start and end, as read_fn does, as
-// offsets from base of their first and last digits, and says how many
-// ended; a value of more than eight digits is found as any other.  Given
-// Means::classify and Means::offsets(bits, at, to), which stores at plus
-// the place of each bit set and says how many.
-template <class Means>
-[[gnu::always_inline]] inline int find_with(const char *p, const char *base,
-                                            std::uint16_t *firsts,
-                                            std::uint16_t *lasts)
-{
-	int begun = 0, ended = 0;
-	search<Means>(
-	    p, base,
-	    [&](unsigned at, std::uint64_t starts, std::uint64_t ends,
-	        bool continued) __attribute__((always_inline)) {
-		    begun += Means::offsets(starts & ~std::uint64_t{continued},
-		                            at, firsts + begun);
-		    ended += Means::offsets(ends, at, lasts + ended);
-		    return ended < AHEAD - STRETCH / 2;
-	    });
-	return ended;
-}
-
 #endif

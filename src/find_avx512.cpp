@@ -296,13 +296,24 @@ AVX512 static char *form_avx512(const int *v, int count, char *to)
 	return to;
 }
 
+// Where each value starts and ends is kept, as offsets from base of its
+// first and last digits; a value of more than eight digits is found as any
+// other, and left by the conversion.
 AVX512 static int read_avx512(const char *p, const char *base,
                               std::uint16_t *lasts, int *values)
 {
 	std::uint16_t firsts[AHEAD + STRETCH];
-	return convert_avx512(base, firsts, lasts,
-	                      find_with<avx512>(p, base, firsts, lasts),
-	                      values);
+	int begun = 0, ended = 0;
+	search<avx512>(
+	    p, base,
+	    [&](unsigned at, std::uint64_t starts, std::uint64_t ends,
+	        bool continued) __attribute__((always_inline)) {
+		    begun += avx512::offsets(starts & ~std::uint64_t{continued},
+		                             at, firsts + begun);
+		    ended += avx512::offsets(ends, at, lasts + ended);
+		    return ended < AHEAD - STRETCH / 2;
+	    });
+	return convert_avx512(base, firsts, lasts, ended, values);
 }
 
 const reader avx512_reader = {"avx512", read_avx512, form_avx512};

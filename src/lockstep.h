@@ -12,9 +12,9 @@
 enum { SHALLOW = 64 };
 
 // Climbs, in place, each whole group of pairs from the first whose nodes
-// all lie within SHALLOW of the root, each x[k] and y[k] ending as their
-// answer; says how many pairs the whole groups hold, and sets deep if it
-// left any group to the climbs of climb_all().
+// all lie within SHALLOW of the root, each x[k] and y[k], of depths dx[k]
+// and dy[k], ending as their answer; says how many pairs the whole groups
+// hold, and sets deep if it left any group to the climbs of climb_all().
 using lockstep_fn = int (*)(int *x, int *y, const int *dx, const int *dy,
                             int count, bool &deep);
 int lockstep_words(int *x, int *y, const int *dx, const int *dy, int count,
@@ -23,18 +23,6 @@ int lockstep_avx2(int *x, int *y, const int *dx, const int *dy, int count,
                   bool &deep);
 int lockstep_avx512(int *x, int *y, const int *dx, const int *dy, int count,
                     bool &deep);
-
-// lockstep_fn for groups of size pairs, each climbed by group(x, y, dx,
-// dy), which says whether the group lay within SHALLOW.
-template <int size, bool (*group)(int *x, int *y, const int *dx, const int *dy)>
-[[gnu::always_inline]] inline int
-in_groups(int *x, int *y, const int *dx, const int *dy, int count, bool &deep)
-{
-	int k = 0;
-	for (; k + size <= count; k += size)
-		deep |= !group(x + k, y + k, dx + k, dy + k);
-	return k;
-}
 
 // The vector locksteps climb in rounds of ROUND steps, and after each round
 // pack the climbs that go on into a queue, a chunk of CHUNK pairs at a
