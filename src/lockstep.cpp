@@ -12,6 +12,13 @@ static unsigned mask(bool condition)
 	return 0u - condition;
 }
 
+// All ones where two nodes are one, with no comparison: node numbers are
+// below 2^31.
+static unsigned same(unsigned p, unsigned q)
+{
+	return static_cast<unsigned>(static_cast<int>((p ^ q) - 1) >> 31);
+}
+
 // Climbs a group of GROUP pairs in lockstep, if every node lies within
 // SHALLOW of the root; says whether it did.
 static bool climb_group(int *x, int *y, const int *depth_x, const int *depth_y)
@@ -35,21 +42,28 @@ static bool climb_group(int *x, int *y, const int *depth_x, const int *depth_y)
 			a[k] ^= (a[k] ^ up) & mask(s < left[k]);
 		}
 	// ...then both, until every pair has met: half the group at a time,
-	// so that its nodes stay in registers.
-	for (int half = 0; half < GROUP; half += GROUP / 2)
-		for (unsigned apart = ~0u; apart != 0;) {
-			apart = 0;
-			for (int k = half; k < half + GROUP / 2; k++) {
-				const unsigned up_a =
-				    static_cast<unsigned>(father[a[k]]);
-				const unsigned up_b =
-				    static_cast<unsigned>(father[b[k]]);
-				const unsigned m = mask(a[k] != b[k]);
-				a[k] ^= (a[k] ^ up_a) & m;
-				b[k] ^= (b[k] ^ up_b) & m;
-				apart |= a[k] ^ b[k];
+	// so that its nodes stay in registers.  Once a pair has met, its
+	// deeper node stays, the answer, and the other climbs on, past the
+	// root to node 0, whose father is 0.
+	for (int half = 0; half < GROUP; half += GROUP / 2) {
+		unsigned met[GROUP / 2], all = ~0u;
+		for (int k = 0; k < GROUP / 2; k++) {
+			met[k] = same(a[half + k], b[half + k]);
+			all &= met[k];
+		}
+		while (all == 0) {
+			all = ~0u;
+			for (int k = 0; k < GROUP / 2; k++) {
+				unsigned &p = a[half + k], &q = b[half + k];
+				const unsigned up_p =
+				    static_cast<unsigned>(father[p]);
+				q = static_cast<unsigned>(father[q]);
+				p ^= (p ^ up_p) & ~met[k];
+				met[k] |= same(up_p, q);
+				all &= met[k];
 			}
 		}
+	}
 	for (int k = 0; k < GROUP; k++)
 		x[k] = y[k] = static_cast<int>(a[k]);
 	return true;
