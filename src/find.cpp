@@ -8,13 +8,13 @@ namespace
 
 // Eight bytes a word, on any processor.
 struct words {
-	// The top bit of each byte of flags, gathered into the low eight
-	// bits, the lowest byte's lowest: the multiply moves each byte's bit
-	// to a place of its own in the top byte, with no carries.
+	// The top bit of each byte of flags, whose other bits are clear,
+	// gathered into the low eight bits, the lowest byte's lowest: the
+	// multiply moves each byte's bit to a place of its own in the top
+	// byte, with no carries.
 	static unsigned gather(std::uint64_t flags)
 	{
-		return static_cast<unsigned>(
-		    (flags >> 7) * 0x0102040810204080 >> 56);
+		return static_cast<unsigned>(flags * 0x0002040810204081 >> 56);
 	}
 
 	static std::uint64_t word(const char *p)
@@ -44,30 +44,16 @@ struct words {
 
 	static std::uint64_t spaces_in(std::uint64_t x)
 	{
-		return from(x, '\t', '\r') | from(x, ' ', ' ');
+		return from(x, '\t', '\r') ^ from(x, ' ', ' ');
 	}
 
-	// Most stretches hold only digits and white space.  The digits are
-	// gathered from every word, and if every byte lacks the top bit and
-	// is a digit or white space, the rest are white space.  Else each
-	// byte with the top bit is neither, and both are gathered again.
-	static void classify(const char *stretch, std::uint64_t &digits,
-	                     std::uint64_t &spaces)
+	// Each byte on its own, for a stretch with any byte but digits and
+	// white space: a byte with the top bit set is neither.
+	[[gnu::noinline]] static void classify_bytes(const char *stretch,
+	                                             std::uint64_t &digits,
+	                                             std::uint64_t &spaces)
 	{
 		const std::uint64_t top = 0x8080808080808080;
-		std::uint64_t either = top, high = 0;
-		digits = 0;
-		for (int k = 0; k < STRETCH / 8; k++) {
-			const std::uint64_t w = word(stretch + 8 * k),
-			                    x = w & ~top;
-			const std::uint64_t digit = from(x, '0', '9') & top;
-			digits |= std::uint64_t{gather(digit)} << 8 * k;
-			either &= digit | spaces_in(x);
-			high |= w;
-		}
-		spaces = ~digits;
-		if (either == top && (high & top) == 0)
-			return;
 		digits = spaces = 0;
 		for (int k = 0; k < STRETCH / 8; k++) {
 			const std::uint64_t w = word(stretch + 8 * k),
@@ -78,6 +64,27 @@ struct words {
 			spaces |= std::uint64_t{gather(spaces_in(x) & ~w & top)}
 			          << 8 * k;
 		}
+	}
+
+	// Most stretches hold only digits and white space, and for them only
+	// the digits are gathered: the rest are white space.
+	static void classify(const char *stretch, std::uint64_t &digits,
+	                     std::uint64_t &spaces)
+	{
+		const std::uint64_t top = 0x8080808080808080;
+		std::uint64_t plain = top;
+		digits = 0;
+		for (int k = 0; k < STRETCH / 8; k++) {
+			const std::uint64_t w = word(stretch + 8 * k),
+			                    x = w & ~top;
+			const std::uint64_t digit = from(x, '0', '9');
+			digits |= std::uint64_t{gather(digit & top)} << 8 * k;
+			// The ranges do not overlap.
+			plain &= (digit ^ spaces_in(x)) & ~w;
+		}
+		spaces = ~digits;
+		if ((plain & top) != top)
+			classify_bytes(stretch, digits, spaces);
 	}
 };
 
