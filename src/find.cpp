@@ -109,25 +109,32 @@ static int digits_value(const char *p, unsigned length)
 	    32);
 }
 
-// The values of two runs of one to four digits, at p and q, of lengths m
-// and n: digits_value() in two 32-bit halves at once.  The halves stay
-// apart: no byte exceeds 99, nor a sum of two pairs 9999.
+// The values of two runs of one to four digits, which end at p and q and
+// are m and n digits longer than one, stored at values: digits_value() in
+// two 32-bit halves at once.  Each half is the four bytes up to the run's
+// last digit, with the bytes before the run cleared and each digit's
+// value kept.  The halves stay apart: no byte exceeds 99, nor a sum of
+// two pairs 9999.
 static void four_digit_values(const char *p, unsigned m, const char *q,
                               unsigned n, int *values)
 {
-	const auto half = [](const char *r, unsigned length) {
+	static const std::uint32_t run[4] = {0x0F000000, 0x0F0F0000, 0x0F0F0F00,
+	                                     0x0F0F0F0F};
+	const auto half = [](const char *last, unsigned longer) {
 		std::uint32_t w;
-		std::memcpy(&w, r, sizeof w);
+		std::memcpy(&w, last - 3, sizeof w);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 		w = __builtin_bswap32(w);
 #endif
-		return (w - 0x30303030u) << (32 - 8 * length);
+		return w & run[longer];
 	};
 	std::uint64_t x = half(p, m) | std::uint64_t{half(q, n)} << 32;
 	x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FF;
-	x *= 1 + (100 << 16);
-	values[0] = static_cast<int>(x >> 16 & 0xFFFF);
-	values[1] = static_cast<int>(x >> 48);
+	x = (x * (1 + (100 << 16)) >> 16) & 0x0000FFFF0000FFFF;
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+	x = x >> 32 | x << 32;
+#endif
+	std::memcpy(values, &x, sizeof x);
 }
 
 // Where read_words() stores the next value found, and its last digit's
@@ -185,8 +192,8 @@ static bool take(finds &f, unsigned first, unsigned last)
 			more = take(f, at + s, at + e);
 			continue;
 		}
-		four_digit_values(stretch + s, e - s + 1, stretch + t,
-		                  u - t + 1, f.value);
+		four_digit_values(stretch + e, e - s, stretch + u, u - t,
+		                  f.value);
 		f.last[0] = static_cast<std::uint16_t>(at + e);
 		f.last[1] = static_cast<std::uint16_t>(at + u);
 		f.value += 2;
