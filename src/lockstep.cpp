@@ -4,7 +4,9 @@
 #include "lockstep.h"
 #include "tree.h"
 
-enum { GROUP = 8 };
+// Groups are wide, so that the checks and the setting up of each run over
+// many lanes at once; their pairs meet a few at a time, in registers.
+enum { GROUP = 32, FEW = 4 };
 
 // All ones where the condition holds, so that a choice needs no branch.
 static unsigned mask(bool condition)
@@ -41,20 +43,19 @@ static bool climb_group(int *x, int *y, const int *depth_x, const int *depth_y)
 			const unsigned up = static_cast<unsigned>(father[a[k]]);
 			a[k] ^= (a[k] ^ up) & mask(s < left[k]);
 		}
-	// ...then both, until every pair has met: half the group at a time,
-	// so that its nodes stay in registers.  Once a pair has met, its
-	// deeper node stays, the answer, and the other climbs on, past the
-	// root to node 0, whose father is 0.
-	for (int half = 0; half < GROUP; half += GROUP / 2) {
-		unsigned met[GROUP / 2], all = ~0u;
-		for (int k = 0; k < GROUP / 2; k++) {
-			met[k] = same(a[half + k], b[half + k]);
+	// ...then both, until every pair has met, FEW pairs at a time.  Once
+	// a pair has met, its deeper node stays, the answer, and the other
+	// climbs on, past the root to node 0, whose father is 0.
+	for (int few = 0; few < GROUP; few += FEW) {
+		unsigned met[FEW], all = ~0u;
+		for (int k = 0; k < FEW; k++) {
+			met[k] = same(a[few + k], b[few + k]);
 			all &= met[k];
 		}
 		while (all == 0) {
 			all = ~0u;
-			for (int k = 0; k < GROUP / 2; k++) {
-				unsigned &p = a[half + k], &q = b[half + k];
+			for (int k = 0; k < FEW; k++) {
+				unsigned &p = a[few + k], &q = b[few + k];
 				const unsigned up_p =
 				    static_cast<unsigned>(father[p]);
 				q = static_cast<unsigned>(father[q]);

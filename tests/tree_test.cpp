@@ -360,8 +360,8 @@ TEST(Climb, TogetherAsAlone)
 			std::vector<int> counts(2 * LANES + 2);
 			std::iota(counts.begin(), counts.end(), 0);
 			counts.insert(counts.end(),
-			              {63, 64, 65, 127, 128, 129, 1023, 1024,
-			               1025, 2049, PENDING + 1});
+			              {31, 32, 33, 63, 64, 65, 127, 128, 129,
+			               1023, 1024, 1025, 2049, PENDING + 1});
 			for (const Kind<lockstep_fn> &s : steppers)
 				for (int count :
 				     s.runs ? counts : std::vector<int>{}) {
