@@ -90,18 +90,23 @@ struct words {
 
 } // namespace
 
-// The value of the length digits at p, from one to eight.  The eight bytes
-// are loaded as they lie in memory, the first the lowest, each less '0';
-// borrows run upward, into the bytes after the digits, which the shift
-// drops.  Shifted to the top, the digits read as eight with leading zeros,
-// the first in the lowest byte.  Each byte then takes ten times itself
-// plus the next, so that bytes 0, 2, 4 and 6 hold the four two-digit
-// pairs; one pair of multiplies puts each pair in its place and sums them
-// in the top half of the product.
-static int digits_value(const char *p, unsigned length)
+// Of the eight bytes up to a run's last digit, the four low bits of those
+// in the run, a run of longer + 1.
+static const std::uint64_t run[8] = {0x0F00000000000000, 0x0F0F000000000000,
+                                     0x0F0F0F0000000000, 0x0F0F0F0F00000000,
+                                     0x0F0F0F0F0F000000, 0x0F0F0F0F0F0F0000,
+                                     0x0F0F0F0F0F0F0F00, 0x0F0F0F0F0F0F0F0F};
+
+// The value of the run of one to eight digits that ends at last and is
+// longer digits longer than one.  The eight bytes up to last are loaded as
+// they lie in memory, the first the lowest, and only the digits' values
+// kept, which thus read as eight with leading zeros.  Each byte then
+// takes ten times itself plus the next, so that bytes 0, 2, 4 and 6 hold
+// the four two-digit pairs; one pair of multiplies puts each pair in its
+// place and sums them in the top half of the product.
+static int digits_value(const char *last, unsigned longer)
 {
-	std::uint64_t x = (words::word(p) - 0x3030303030303030)
-	                  << ((0 - 8 * length) & 63);
+	std::uint64_t x = words::word(last - 7) & run[longer];
 	x = x * 10 + (x >> 8);
 	return static_cast<int>(
 	    ((x & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
@@ -111,22 +116,19 @@ static int digits_value(const char *p, unsigned length)
 
 // The values of two runs of one to four digits, which end at p and q and
 // are m and n digits longer than one, stored at values: digits_value() in
-// two 32-bit halves at once.  Each half is the four bytes up to the run's
-// last digit, with the bytes before the run cleared and each digit's
-// value kept.  The halves stay apart: no byte exceeds 99, nor a sum of
-// two pairs 9999.
+// two 32-bit halves at once, each from the four bytes up to a run's last
+// digit.  The halves stay apart: no byte exceeds 99, nor a sum of two
+// pairs 9999.
 static void four_digit_values(const char *p, unsigned m, const char *q,
                               unsigned n, int *values)
 {
-	static const std::uint32_t run[4] = {0x0F000000, 0x0F0F0000, 0x0F0F0F00,
-	                                     0x0F0F0F0F};
 	const auto half = [](const char *last, unsigned longer) {
 		std::uint32_t w;
 		std::memcpy(&w, last - 3, sizeof w);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 		w = __builtin_bswap32(w);
 #endif
-		return w & run[longer];
+		return w & static_cast<std::uint32_t>(run[longer] >> 32);
 	};
 	std::uint64_t x = half(p, m) | std::uint64_t{half(q, n)} << 32;
 	x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FF;
@@ -153,7 +155,7 @@ static bool take(finds &f, unsigned first, unsigned last)
 {
 	if (last - first > 7)
 		return false;
-	*f.value++ = digits_value(f.base + first, last - first + 1);
+	*f.value++ = digits_value(f.base + last, last - first);
 	*f.last++ = static_cast<std::uint16_t>(last);
 	return true;
 }

@@ -96,6 +96,15 @@ TEST(Reader, ReadsAsTheExtraction)
 	for (const char *high : {"\xb1", "\xa0", "\x8a"})
 		all.push_back("1 2 3 4 5"s + high + " 6" +
 		              std::string(60, ' ') + "7 8");
+	// Values of every length after each white-space character, whose
+	// bytes must not be read as digits.
+	for (char space : " \t\n\v\f\r"s) {
+		std::string data = "1";
+		for (int length = 1; length <= 8; length++)
+			data += std::string(length, space) +
+			        std::string("98765432", length);
+		all.push_back(data + space + "1");
+	}
 	// As many one-digit values as a stretch holds, and either side.
 	for (int values : {31, 32, 33, 64}) {
 		std::string data;
