@@ -165,11 +165,9 @@ static bool take(finds &f, unsigned first, unsigned last)
 // value that ends.  A run at a stretch's first byte may have begun in the
 // stretch before, where its last run began, at lead.  A run that began at
 // that stretch's first byte, or before, is too long to take, wherever it
-// began.  Most values are short, and go two at a time.  Kept apart from
-// the search, so that each has the registers to itself.
-[[gnu::noinline]] static bool take_stretch(finds &state, unsigned at,
-                                           std::uint64_t starts,
-                                           std::uint64_t ends, bool continued)
+// began.  Most values are short, and go two at a time.
+static bool take_stretch(finds &state, unsigned at, std::uint64_t starts,
+                         std::uint64_t ends, bool continued)
 {
 	finds f = state;
 	const unsigned began = f.lead;
