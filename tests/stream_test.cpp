@@ -170,7 +170,8 @@ TEST(Reader, FindsPlainValuesAhead)
 
 // Each reader forms answers as printf("%d\n") does: every length of
 // answer, on either side of each power of ten, in runs either side of one
-// and two vectors of eight, of single digits alone and mixed.
+// and two vectors of eight, of single digits alone and mixed, and of
+// single digits with the first answer past them, 10.
 TEST(Reader, FormsAnswersAsPrintf)
 {
 	std::vector<int> edges{0, 1, 9};
@@ -184,7 +185,7 @@ TEST(Reader, FormsAnswersAsPrintf)
 				std::string want;
 				for (int k = 0; k < n; k++) {
 					v.push_back(small
-					                ? k % 10
+					                ? k % 11
 					                : edges[(k * 7 + n) %
 					                        edges.size()]);
 					want += std::to_string(v.back()) + "\n";
