@@ -26,16 +26,24 @@ static unsigned same(unsigned p, unsigned q)
 static bool climb_group(int *x, int *y, const int *depth_x, const int *depth_y)
 {
 	unsigned a[GROUP], b[GROUP];
-	int left[GROUP], most = 0, top = 0;
+	int left[GROUP], most = 0;
+	unsigned deep = 0;
 	for (int k = 0; k < GROUP; k++) {
-		const int dx = depth_x[k], dy = depth_y[k];
-		a[k] = static_cast<unsigned>(dx >= dy ? x[k] : y[k]);
-		b[k] = static_cast<unsigned>(dx >= dy ? y[k] : x[k]);
-		left[k] = dx >= dy ? dx - dy : dy - dx;
+		const int dx = depth_x[k], dy = depth_y[k], d = dx - dy;
+		// All ones where y is the deeper: then a is y, b is x and
+		// left is -d.  Masks, not choices, so that the compiler runs
+		// many lanes at once where it can.
+		const unsigned deeper_y = static_cast<unsigned>(d >> 31),
+		               swap = static_cast<unsigned>(x[k] ^ y[k]) &
+		                      deeper_y;
+		a[k] = static_cast<unsigned>(x[k]) ^ swap;
+		b[k] = static_cast<unsigned>(y[k]) ^ swap;
+		left[k] = static_cast<int>(
+		    (static_cast<unsigned>(d) ^ deeper_y) - deeper_y);
 		most = std::max(most, left[k]);
-		top = std::max(top, std::max(dx, dy));
+		deep |= (dx > SHALLOW) | (dy > SHALLOW);
 	}
-	if (top > SHALLOW)
+	if (deep != 0)
 		return false;
 	// The deeper node of each pair moves up until the two are level...
 	for (int s = 0; s < most; s++)
