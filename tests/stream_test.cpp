@@ -105,8 +105,10 @@ TEST(Reader, ReadsAsTheExtraction)
 			        std::string("98765432", length);
 		all.push_back(data + space + "1");
 	}
-	// As many one-digit values as a stretch holds, and either side.
-	for (int values : {31, 32, 33, 64}) {
+	// As many one-digit values as a stretch holds, and as a batch found
+	// ahead, and either side of each.
+	for (int values : {31, 32, 33, 64, AHEAD - STRETCH / 2 - 1,
+	                   AHEAD - STRETCH / 2, AHEAD - STRETCH / 2 + 1}) {
 		std::string data;
 		for (int k = 0; k < values; k++)
 			data += std::to_string(k % 10) + "\n";
