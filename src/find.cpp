@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: ISC
-#include <algorithm>
 #include <cstring>
 
 #include "find.h"
@@ -235,55 +234,35 @@ static std::uint64_t eight_digits(unsigned v)
 	return tens | (pairs - tens * 10) << 8;
 }
 
-// Stores v and a newline at to, and returns the end of what it stored; it
-// may store eight bytes.
-static char *form_word(unsigned v, char *to)
+char *form_words(const int *v, int count, char *to)
 {
 	static const unsigned power[] = {1,     10,     100,     1000,
 	                                 10000, 100000, 1000000, 10000000};
-	if (v < 10) {
-		to[0] = static_cast<char>('0' + v);
-		to[1] = '\n';
-		return to + 2;
-	}
-	// The number of digits, from the number of bits: 1233 / 4096 is
-	// log10 2 to four places, which gives one less than the digits or
-	// the digits themselves, and the table says which.  All eight bytes
-	// are stored, the leading zeros shifted out and the newline after
-	// the digits.
-	const int log = (32 - __builtin_clz(v)) * 1233 >> 12;
-	const int length = log + 1 - (v < power[log]);
-	std::uint64_t ascii =
-	    (eight_digits(v) + 0x3030303030303030) >> 8 * (8 - length) |
-	    std::uint64_t{'\n'} << 8 * length;
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-	ascii = __builtin_bswap64(ascii);
-#endif
-	std::memcpy(to, &ascii, sizeof ascii);
-	return to + length + 1;
-}
-
-char *form_words(const int *v, int count, char *to)
-{
-	int k = 0;
-	// Most answers are a single digit, most of them 1, the root: two
-	// of them are one store.
-	for (; k + 1 < count; k += 2) {
-		const unsigned u = static_cast<unsigned>(v[k]),
-		               w = static_cast<unsigned>(v[k + 1]);
-		if (std::max(u, w) < 10) {
-			std::uint32_t four = (u | w << 16) + 0x0A300A30;
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-			four = __builtin_bswap32(four);
-#endif
-			std::memcpy(to, &four, sizeof four);
-			to += sizeof four;
-		} else {
-			to = form_word(w, form_word(u, to));
+	for (int k = 0; k < count; k++) {
+		const unsigned u = static_cast<unsigned>(v[k]);
+		// Most answers are a single digit, most of them 1, the root.
+		if (u < 10) {
+			to[0] = static_cast<char>('0' + u);
+			to[1] = '\n';
+			to += 2;
+			continue;
 		}
+		// The number of digits, from the number of bits: 1233 / 4096
+		// is log10 2 to four places, which gives one less than the
+		// digits or the digits themselves, and the table says which.
+		// All eight bytes are stored, the leading zeros shifted out
+		// and the newline after the digits.
+		const int log = (32 - __builtin_clz(u)) * 1233 >> 12;
+		const int length = log + 1 - (u < power[log]);
+		std::uint64_t ascii =
+		    (eight_digits(u) + 0x3030303030303030) >> 8 * (8 - length) |
+		    std::uint64_t{'\n'} << 8 * length;
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+		ascii = __builtin_bswap64(ascii);
+#endif
+		std::memcpy(to, &ascii, sizeof ascii);
+		to += length + 1;
 	}
-	if (k < count)
-		to = form_word(static_cast<unsigned>(v[k]), to);
 	return to;
 }
 
