@@ -79,7 +79,7 @@ struct words {
 			                    x = w & ~top;
 			const std::uint64_t digit = from(x, '0', '9');
 			digits |= std::uint64_t{gather(digit & top)} << 8 * k;
-			// The ranges do not overlap.
+			// No byte is both, so either sets its top bit.
 			plain &= (digit ^ spaces_in(x)) & ~w;
 		}
 		spaces = ~digits;
@@ -90,20 +90,20 @@ struct words {
 
 } // namespace
 
-// Of the eight bytes up to a run's last digit, the four low bits of those
-// in the run, a run of longer + 1.
+// For a run of longer + 1 digits, the four low bits of each of its bytes
+// among the eight up to its last digit, which is the highest.
 static const std::uint64_t run[8] = {0x0F00000000000000, 0x0F0F000000000000,
                                      0x0F0F0F0000000000, 0x0F0F0F0F00000000,
                                      0x0F0F0F0F0F000000, 0x0F0F0F0F0F0F0000,
                                      0x0F0F0F0F0F0F0F00, 0x0F0F0F0F0F0F0F0F};
 
-// The value of the run of one to eight digits that ends at last and is
-// longer digits longer than one.  The eight bytes up to last are loaded as
-// they lie in memory, the first the lowest, and only the digits' values
-// kept, which thus read as eight with leading zeros.  Each byte then
-// takes ten times itself plus the next, so that bytes 0, 2, 4 and 6 hold
-// the four two-digit pairs; one pair of multiplies puts each pair in its
-// place and sums them in the top half of the product.
+// The value of the run of longer + 1 digits, one to eight, that ends at
+// last.  The eight bytes up to last are loaded as they lie in memory, the
+// first the lowest, and only the run's digits' values kept, which thus
+// read as eight digits with leading zeros.  Each byte then takes ten times
+// itself plus the next, so that bytes 0, 2, 4 and 6 hold the four
+// two-digit pairs; one pair of multiplies puts each pair in its place and
+// sums them in the top half of the product.
 static int digits_value(const char *last, unsigned longer)
 {
 	std::uint64_t x = words::word(last - 7) & run[longer];
@@ -114,11 +114,10 @@ static int digits_value(const char *last, unsigned longer)
 	    32);
 }
 
-// The values of two runs of one to four digits, which end at p and q and
-// are m and n digits longer than one, stored at values: digits_value() in
-// two 32-bit halves at once, each from the four bytes up to a run's last
-// digit.  The halves stay apart: no byte exceeds 99, nor a sum of two
-// pairs 9999.
+// The values of two runs of m + 1 and n + 1 digits, one to four, which end
+// at p and q, stored at values: digits_value() in two 32-bit halves at
+// once, each from the four bytes up to a run's last digit.  The halves stay
+// apart: no byte exceeds 99, nor a sum of two pairs 9999.
 static void four_digit_values(const char *p, unsigned m, const char *q,
                               unsigned n, int *values)
 {
