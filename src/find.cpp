@@ -72,18 +72,23 @@ struct words {
 	                     std::uint64_t &spaces)
 	{
 		const std::uint64_t top = 0x8080808080808080;
-		std::uint64_t plain = top;
+		std::uint64_t other = 0;
 		digits = 0;
 		for (int k = 0; k < STRETCH / 8; k++) {
 			const std::uint64_t w = word(stretch + 8 * k),
 			                    x = w & ~top;
 			const std::uint64_t digit = from(x, '0', '9');
 			digits |= std::uint64_t{gather(digit & top)} << 8 * k;
-			// No byte is both, so either sets its top bit.
-			plain &= (digit ^ spaces_in(x)) & ~w;
+			// Of the top bits of digit, of the controls and of
+			// not_space, a digit or a control sets two, a space
+			// none, any other byte one: only "not a space".  A byte
+			// with the top bit set is other too.
+			const std::uint64_t not_space =
+			    (x ^ ' ' * 0x0101010101010101) + 0x7F7F7F7F7F7F7F7F;
+			other |= (digit ^ from(x, '\t', '\r') ^ not_space) | w;
 		}
 		spaces = ~digits;
-		if ((plain & top) != top)
+		if ((other & top) != 0)
 			classify_bytes(stretch, digits, spaces);
 	}
 };

@@ -96,6 +96,17 @@ TEST(Reader, ReadsAsTheExtraction)
 	for (const char *high : {"\xb1", "\xa0", "\x8a"})
 		all.push_back("1 2 3 4 5"s + high + " 6" +
 		              std::string(60, ' ') + "7 8");
+	// Each byte either side of a class, at each place in a word, in a
+	// stretch of nothing else but digits and newlines, and more
+	// stretches after it.
+	for (char c : "\x08\t\r\x0e\x1f !/09:\x7f\x80\x89\xa0\xb0"s) {
+		std::string then;
+		for (int k = 0; k < 70; k++)
+			then += "3\n";
+		for (int at = 0; at < 8; at++)
+			all.push_back("1\n" + std::string(at, '\n') + "2" + c +
+			              then + "4");
+	}
 	// Values of every length after each white-space character, whose
 	// bytes must not be read as digits.
 	for (char space : " \t\n\v\f\r"s) {
