@@ -55,23 +55,26 @@ static bool climb_group(int *x, int *y, const int *depth_x, const int *depth_y)
 	// a pair has met, its deeper node stays, the answer, and the other
 	// climbs on, past the root to node 0, whose father is 0.
 	for (int few = 0; few < GROUP; few += FEW) {
-		unsigned met[FEW], all = ~0u;
+		unsigned p[FEW], q[FEW], met[FEW], all = ~0u;
 		for (int k = 0; k < FEW; k++) {
-			met[k] = same(a[few + k], b[few + k]);
+			p[k] = a[few + k];
+			q[k] = b[few + k];
+			met[k] = same(p[k], q[k]);
 			all &= met[k];
 		}
 		while (all == 0) {
 			all = ~0u;
 			for (int k = 0; k < FEW; k++) {
-				unsigned &p = a[few + k], &q = b[few + k];
-				const unsigned up_p =
-				    static_cast<unsigned>(father[p]);
-				q = static_cast<unsigned>(father[q]);
-				p ^= (p ^ up_p) & ~met[k];
-				met[k] |= same(up_p, q);
+				const unsigned up =
+				    static_cast<unsigned>(father[p[k]]);
+				q[k] = static_cast<unsigned>(father[q[k]]);
+				p[k] ^= (p[k] ^ up) & ~met[k];
+				met[k] |= same(up, q[k]);
 				all &= met[k];
 			}
 		}
+		for (int k = 0; k < FEW; k++)
+			a[few + k] = p[k];
 	}
 	for (int k = 0; k < GROUP; k++)
 		x[k] = y[k] = static_cast<int>(a[k]);
