@@ -170,10 +170,9 @@ static bool take(finds &f, unsigned first, unsigned last)
 // stretch before, where its last run began, at lead.  A run that began at
 // that stretch's first byte, or before, is too long to take, wherever it
 // began.  Most values are short, and go two at a time.
-static bool take_stretch(finds &state, unsigned at, std::uint64_t starts,
+static bool take_stretch(finds &f, unsigned at, std::uint64_t starts,
                          std::uint64_t ends, bool continued)
 {
-	finds f = state;
 	const unsigned began = f.lead;
 	f.lead = at + 63 - __builtin_clzll(starts | 1);
 	bool more = true;
@@ -208,7 +207,6 @@ static bool take_stretch(finds &state, unsigned at, std::uint64_t starts,
 	if (more && ends != 0)
 		more = take(f, at + __builtin_ctzll(starts),
 		            at + __builtin_ctzll(ends));
-	state = f;
 	return more && f.value < f.full;
 }
 
