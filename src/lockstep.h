@@ -44,11 +44,10 @@ struct queue {
 // levelling or of meeting: those that go on after a round stay in from,
 // packed, and the rest go to to, from done on; says where those end.
 // Means::take(q, k, n, c) loads the climbs of q from k on into
-// Means::VECTORS vectors c of Means::LANE lanes, Means::level_round(c) or
-// Means::meet_round(c) climbs them a round, and Means::split(c, v,
-// levelling, from, kept, to, done) stores those of vector v that go on in
-// from at kept, and the rest in to at done, both packed, and moves kept
-// and done past them.
+// Means::VECTORS vectors c of Means::LANE lanes, Means::step(c, levelling)
+// climbs them a round, and Means::split(c, v, levelling, from, kept, to,
+// done) stores those of vector v that go on in from at kept, and the rest
+// in to at done, both packed, and moves kept and done past them.
 template <class Means>
 [[gnu::always_inline]] inline int rounds(bool levelling, queue &from, int n,
                                          queue &to, int done)
@@ -58,10 +57,7 @@ template <class Means>
 		for (int k = 0; k < n; k += Means::LANE * Means::VECTORS) {
 			typename Means::climbs c;
 			Means::take(from, k, n, c);
-			if (levelling)
-				Means::level_round(c);
-			else
-				Means::meet_round(c);
+			Means::step(c, levelling);
 			for (int v = 0; v < Means::VECTORS; v++)
 				Means::split(c, v, levelling, from, kept, to,
 				             done);

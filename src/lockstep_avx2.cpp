@@ -113,6 +113,14 @@ struct avx2 {
 			}
 	}
 
+	AVX2 static void step(climbs &c, bool levelling)
+	{
+		if (levelling)
+			level_round(c);
+		else
+			meet_round(c);
+	}
+
 	AVX2 static void split(const climbs &c, int v, bool levelling,
 	                       queue &from, int &kept, queue &to, int &done)
 	{

@@ -108,6 +108,14 @@ struct avx512 {
 			}
 	}
 
+	AVX512 static void step(climbs &c, bool levelling)
+	{
+		if (levelling)
+			level_round(c);
+		else
+			meet_round(c);
+	}
+
 	AVX512 static void split(const climbs &c, int v, bool levelling,
 	                         queue &from, int &kept, queue &to, int &done)
 	{
