@@ -14,16 +14,19 @@ template <int K> struct portable {
 	               std::uint64_t *mask)
 	{
 		for (;; i += BLOCK) {
-			// An accumulator a value keeps the ORs of one value
-			// off the path of the others'.
-			std::uint16_t match[K] = {};
-			for (int k = 0; k < BLOCK; k++)
-				for (int s = 0; s < K; s++)
-					match[s] |= static_cast<std::uint16_t>(
-					    -(father16[i + k] == want[s]));
+			// A pass over the block a value: a compiler that
+			// vectorizes the passes as one loop would compare one
+			// entry at a time.
 			std::uint16_t any = 0;
-			for (int s = 0; s < K; s++)
-				any |= match[s];
+#pragma GCC unroll 16
+			for (int s = 0; s < K; s++) {
+				std::uint16_t match = 0;
+#pragma GCC unroll 16
+				for (int k = 0; k < BLOCK; k++)
+					match |= static_cast<std::uint16_t>(
+					    -(father16[i + k] == want[s]));
+				any |= match;
+			}
 			if (any || i == last)
 				break;
 		}

@@ -12,7 +12,9 @@ namespace
 // A block is eight vectors of 16 entries, each compared with every value
 // and ORed, with one branch a block.  For the mask, the compares of two
 // vectors pack into the bytes of one, whose 128-bit halves the pack
-// interleaves and a permute puts back in order.
+// interleaves and a permute puts back in order.  Every loop over values
+// or vectors is unrolled at any optimization level, so that each vector
+// stays in a register.
 template <int K> struct avx2 {
 	// Kept apart from run(), whose compares the compiler would otherwise
 	// hold, all of them, in case the loop ends.
@@ -21,8 +23,10 @@ template <int K> struct avx2 {
 	{
 		const __m256i *part =
 		    reinterpret_cast<const __m256i *>(father16 + i);
+#pragma GCC unroll 16
 		for (int k = 0; k < 4; k++) {
 			__m256i a = _mm256_setzero_si256(), b = a;
+#pragma GCC unroll 16
 			for (int s = 0; s < K; s++) {
 				a = _mm256_or_si256(
 				    a,
@@ -47,17 +51,21 @@ template <int K> struct avx2 {
 	                    std::uint64_t *mask)
 	{
 		__m256i w[K], part[8];
+#pragma GCC unroll 16
 		for (int s = 0; s < K; s++)
 			w[s] = _mm256_set1_epi16(static_cast<short>(want[s]));
 		for (;; i += BLOCK) {
+#pragma GCC unroll 16
 			for (int k = 0; k < 8; k++)
 				part[k] = _mm256_load_si256(
 				    reinterpret_cast<const __m256i *>(father16 +
 				                                      i) +
 				    k);
 			__m256i any = _mm256_setzero_si256();
+#pragma GCC unroll 16
 			for (int s = 0; s < K; s++) {
 				__m256i e[4];
+#pragma GCC unroll 16
 				for (int k = 0; k < 4; k++)
 					e[k] = _mm256_or_si256(
 					    _mm256_cmpeq_epi16(part[2 * k],

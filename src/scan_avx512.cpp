@@ -11,6 +11,8 @@ namespace
 
 // AVX-512 compares a whole line at a time into a mask (the 16-bit compares
 // need AVX-512BW), four to a block and value, with one branch a block.
+// Every loop over values or lines is unrolled at any optimization level,
+// so that each vector stays in a register.
 template <int K> struct avx512 {
 	// Kept apart from run(), whose compares the compiler would otherwise
 	// hold, all of them, in case the loop ends.
@@ -18,7 +20,9 @@ template <int K> struct avx512 {
 	                                           std::uint64_t *mask)
 	{
 		std::uint32_t m[4] = {};
+#pragma GCC unroll 16
 		for (int k = 0; k < 4; k++)
+#pragma GCC unroll 16
 			for (int s = 0; s < K; s++)
 				m[k] |= _mm512_cmpeq_epi16_mask(
 				    _mm512_load_si512(father16 + i + k * LINE),
@@ -34,8 +38,10 @@ template <int K> struct avx512 {
 	AVX512 static bool holds(const __m512i *line, const __m512i *w)
 	{
 		__mmask32 differ = ~0u;
+#pragma GCC unroll 16
 		for (int s = 0; s < K; s++) {
 			__mmask32 d = _mm512_cmpneq_epi16_mask(line[0], w[s]);
+#pragma GCC unroll 16
 			for (int k = 1; k < 4; k++)
 				d = _mm512_mask_cmpneq_epi16_mask(d, line[k],
 				                                  w[s]);
@@ -48,9 +54,11 @@ template <int K> struct avx512 {
 	                      std::uint64_t *mask)
 	{
 		__m512i w[K], line[4];
+#pragma GCC unroll 16
 		for (int s = 0; s < K; s++)
 			w[s] = _mm512_set1_epi16(static_cast<short>(want[s]));
 		for (;; i += BLOCK) {
+#pragma GCC unroll 16
 			for (int k = 0; k < 4; k++)
 				line[k] =
 				    _mm512_load_si512(father16 + i + k * LINE);
