@@ -55,6 +55,7 @@ struct words {
 	{
 		const std::uint64_t top = 0x8080808080808080;
 		digits = spaces = 0;
+#pragma GCC unroll 16
 		for (int k = 0; k < STRETCH / 8; k++) {
 			const std::uint64_t w = word(stretch + 8 * k),
 			                    x = w & ~top;
@@ -74,6 +75,7 @@ struct words {
 		const std::uint64_t top = 0x8080808080808080;
 		std::uint64_t other = 0;
 		digits = 0;
+#pragma GCC unroll 16
 		for (int k = 0; k < STRETCH / 8; k++) {
 			const std::uint64_t w = word(stretch + 8 * k),
 			                    x = w & ~top;
@@ -155,7 +157,8 @@ struct finds {
 
 // Converts the value of the digits from first to last, offsets from base,
 // unless there are more than eight.
-static bool take(finds &f, unsigned first, unsigned last)
+[[gnu::always_inline]] static inline bool take(finds &f, unsigned first,
+                                               unsigned last)
 {
 	if (last - first > 7)
 		return false;

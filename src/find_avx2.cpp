@@ -30,6 +30,7 @@ struct avx2 {
 	                          std::uint64_t &spaces)
 	{
 		digits = spaces = 0;
+#pragma GCC unroll 16
 		for (int k = 0; k < 2; k++) {
 			const __m256i v = _mm256_loadu_si256(
 			    reinterpret_cast<const __m256i *>(stretch) + k);
@@ -50,6 +51,7 @@ struct avx2 {
 	                        std::uint16_t *to)
 	{
 		int n = 0;
+#pragma GCC unroll 16
 		for (int k = 0; k < STRETCH / 8; k++) {
 			const unsigned byte = bits >> 8 * k & 0xFF;
 			const __m128i place = _mm_cvtepu8_epi16(
@@ -79,6 +81,7 @@ AVX2 static __m256i not_the_run(__m256i digits_less_zero, int lane_bits)
 	    _mm256_cmpeq_epi8(_mm256_min_epu8(digits_less_zero, nine),
 	                      digits_less_zero),
 	    _mm256_set1_epi8(-1));
+#pragma GCC unroll 16
 	for (int shift = 8; shift < lane_bits; shift *= 2)
 		before = _mm256_or_si256(
 		    before, lane_bits == 32 ? _mm256_srli_epi32(before, shift)
@@ -92,6 +95,7 @@ AVX2 static __m256i not_the_run(__m256i digits_less_zero, int lane_bits)
 AVX2 static __m256i fours(const char *base, const std::uint16_t *last)
 {
 	__m128i pairs[2];
+#pragma GCC unroll 16
 	for (int k = 0; k < 2; k++)
 		pairs[k] = _mm_unpacklo_epi64(
 		    _mm_loadl_epi64(reinterpret_cast<const __m128i *>(
@@ -107,8 +111,10 @@ AVX2 static __m256i fours(const char *base, const std::uint16_t *last)
 AVX2 static __m256i eights(const char *base, const std::uint16_t *last)
 {
 	__m128i halves[2];
+#pragma GCC unroll 16
 	for (int h = 0; h < 2; h++) {
 		int w[4];
+#pragma GCC unroll 16
 		for (int k = 0; k < 4; k++)
 			std::memcpy(&w[k], base + last[4 * h + k] - 3,
 			            sizeof w[k]);
@@ -180,6 +186,7 @@ AVX2 static int convert_avx2(const char *base, const std::uint16_t *lasts,
 				continue;
 			}
 		}
+#pragma GCC unroll 16
 		for (int h = 0; h < 8; h += 4) {
 			const int n =
 			    convert_four(base, lasts + k + h, values + k + h);
@@ -239,12 +246,14 @@ AVX2 static __m256i widened(__m256i v, int half)
 AVX2 static char *form_eight(__m256i eight, char *to)
 {
 	__m256i length = _mm256_set1_epi32(1);
+#pragma GCC unroll 16
 	for (int power = 10; power <= 1000000; power *= 10)
 		length = _mm256_sub_epi32(
 		    length,
 		    _mm256_cmpgt_epi32(eight, _mm256_set1_epi32(power - 1)));
 	alignas(32) int lengths[8];
 	_mm256_store_si256(reinterpret_cast<__m256i *>(lengths), length);
+#pragma GCC unroll 16
 	for (int half = 0; half < 2; half++) {
 		const __m256i n = _mm256_slli_epi64(widened(length, half), 3);
 		alignas(32) std::uint64_t ascii[4];
@@ -256,6 +265,7 @@ AVX2 static char *form_eight(__m256i eight, char *to)
 		                            _mm256_set1_epi8('0')),
 		            _mm256_sub_epi64(_mm256_set1_epi64x(64), n)),
 		        _mm256_sllv_epi64(_mm256_set1_epi64x('\n'), n)));
+#pragma GCC unroll 16
 		for (int k = 0; k < 4; k++) {
 			std::memcpy(to, &ascii[k], sizeof ascii[k]);
 			to += lengths[4 * half + k] + 1;

@@ -110,6 +110,7 @@ AVX512 static __m512i eight_values(const char *base, const std::uint16_t *first,
 	// The eight bytes from each first digit, shifted to drop those after
 	// the last.
 	__m128i pairs[4];
+#pragma GCC unroll 16
 	for (int k = 0; k < 4; k++)
 		pairs[k] = _mm_unpacklo_epi64(
 		    _mm_loadl_epi64(

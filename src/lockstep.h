@@ -58,6 +58,7 @@ template <class Means>
 			typename Means::climbs c;
 			Means::take(from, k, n, c);
 			Means::step(c, levelling);
+#pragma GCC unroll 16
 			for (int v = 0; v < Means::VECTORS; v++)
 				Means::split(c, v, levelling, from, kept, to,
 				             done);

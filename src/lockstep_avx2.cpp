@@ -56,6 +56,7 @@ struct avx2 {
 	AVX2 static void take(const queue &q, int k, int n, climbs &c)
 	{
 		const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+#pragma GCC unroll 16
 		for (int v = 0; v < VECTORS; v++) {
 			const int first = k + LANE * v;
 			c.live[v] = _mm256_cmpgt_epi32(
@@ -87,7 +88,9 @@ struct avx2 {
 
 	AVX2 static void level_round(climbs &c)
 	{
+#pragma GCC unroll 16
 		for (int s = 0; s < ROUND; s++)
+#pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				const mask m = not_level(c, v);
 				if (bits(m) == 0)
@@ -101,7 +104,9 @@ struct avx2 {
 
 	AVX2 static void meet_round(climbs &c)
 	{
+#pragma GCC unroll 16
 		for (int s = 0; s < ROUND; s++)
+#pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				const mask m = apart(c, v);
 				if (bits(m) == 0)
@@ -137,6 +142,7 @@ struct avx2 {
 		const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
 		for (int k = 0; k + LANE <= count; k += LANE * VECTORS) {
 			climbs c;
+#pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				const int first = k + LANE * v;
 				mask live = _mm256_set1_epi32(
@@ -167,6 +173,7 @@ struct avx2 {
 			}
 			level_round(c);
 			meet_round(c);
+#pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				if (bits(c.live[v]) == 0)
 					continue;

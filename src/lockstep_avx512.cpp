@@ -47,6 +47,7 @@ struct avx512 {
 
 	AVX512 static void take(const queue &q, int k, int n, climbs &c)
 	{
+#pragma GCC unroll 16
 		for (int v = 0; v < VECTORS; v++) {
 			const int first = k + LANE * v;
 			c.live[v] = first >= n ? 0
@@ -80,7 +81,9 @@ struct avx512 {
 	// A round of steps of the deeper nodes not yet level.
 	AVX512 static void level_round(climbs &c)
 	{
+#pragma GCC unroll 16
 		for (int s = 0; s < ROUND; s++)
+#pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				const mask m = not_level(c, v);
 				if (m == 0)
@@ -96,7 +99,9 @@ struct avx512 {
 	// A round of steps of both nodes of the level climbs still apart.
 	AVX512 static void meet_round(climbs &c)
 	{
+#pragma GCC unroll 16
 		for (int s = 0; s < ROUND; s++)
+#pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				const mask m = apart(c, v);
 				if (m == 0)
@@ -138,6 +143,7 @@ struct avx512 {
 		    0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
 		for (int k = 0; k + LANE <= count; k += LANE * VECTORS) {
 			climbs c;
+#pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				const int first = k + LANE * v;
 				mask live = first + LANE <= count ? 0xFFFF : 0;
@@ -169,6 +175,7 @@ struct avx512 {
 			}
 			level_round(c);
 			meet_round(c);
+#pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				if (c.live[v] == 0)
 					continue;
