@@ -48,14 +48,15 @@ static void take_answerable()
 	int count;
 	const int *v = values_ahead(count);
 	const int most = std::min({queries, PENDING - pending, count / 2});
+	// The pair refused is stored as well, past the last taken.
 	int n = 0;
-	while (n < most &&
-	       answerable(v[2 * n], v[2 * n + 1], pending_dx[pending + n],
-	                  pending_dy[pending + n]))
-		n++;
-	for (int k = 0; k < n; k++) {
-		pending_x[pending + k] = v[2 * k];
-		pending_y[pending + k] = v[2 * k + 1];
+	for (; n < most; n++) {
+		const int x = v[2 * n], y = v[2 * n + 1];
+		pending_x[pending + n] = x;
+		pending_y[pending + n] = y;
+		if (!answerable(x, y, pending_dx[pending + n],
+		                pending_dy[pending + n]))
+			break;
 	}
 	take_values(2 * n);
 	pending += n;
