@@ -241,8 +241,6 @@ static std::uint64_t eight_digits(unsigned v)
 
 char *form_words(const int *v, int count, char *to)
 {
-	static const unsigned power[] = {1,     10,     100,     1000,
-	                                 10000, 100000, 1000000, 10000000};
 	for (int k = 0; k < count; k++) {
 		const unsigned u = static_cast<unsigned>(v[k]);
 		// Most answers are a single digit, most of them 1, the root.
@@ -252,21 +250,19 @@ char *form_words(const int *v, int count, char *to)
 			to += 2;
 			continue;
 		}
-		// The number of digits, from the number of bits: 1233 / 4096
-		// is log10 2 to four places, which gives one less than the
-		// digits or the digits themselves, and the table says which.
 		// All eight bytes are stored, the leading zeros shifted out
-		// and the newline after the digits.
-		const int log = (32 - __builtin_clz(u)) * 1233 >> 12;
-		const int length = log + 1 - (u < power[log]);
+		// and the newline after the digits.  Of two digits or more,
+		// the first is the lowest byte that is not 0.
+		const std::uint64_t digits = eight_digits(u);
+		const int zeros = __builtin_ctzll(digits) / 8;
 		std::uint64_t ascii =
-		    (eight_digits(u) + 0x3030303030303030) >> 8 * (8 - length) |
-		    std::uint64_t{'\n'} << 8 * length;
+		    (digits + 0x3030303030303030) >> 8 * zeros |
+		    std::uint64_t{'\n'} << 8 * (8 - zeros);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 		ascii = __builtin_bswap64(ascii);
 #endif
 		std::memcpy(to, &ascii, sizeof ascii);
-		to += length + 1;
+		to += 9 - zeros;
 	}
 	return to;
 }
