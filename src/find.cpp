@@ -68,26 +68,31 @@ struct words {
 	}
 
 	// Most stretches hold only digits and white space, and for them only
-	// the digits are gathered: the rest are white space.
+	// the digits are gathered: the rest are white space.  The bytes are
+	// tested as they are: one with the top bit set may carry into the
+	// next, but it sends its stretch to classify_bytes() all the same.
 	static void classify(const char *stretch, std::uint64_t &digits,
 	                     std::uint64_t &spaces)
 	{
-		const std::uint64_t top = 0x8080808080808080;
+		const std::uint64_t ones = 0x0101010101010101,
+		                    top = 0x80 * ones;
 		std::uint64_t other = 0;
 		digits = 0;
 #pragma GCC unroll 16
 		for (int k = 0; k < STRETCH / 8; k++) {
-			const std::uint64_t w = word(stretch + 8 * k),
-			                    x = w & ~top;
-			const std::uint64_t digit = from(x, '0', '9');
+			const std::uint64_t w = word(stretch + 8 * k);
+			// 0x89 less a byte's XOR with '0' is 0x80 or more just
+			// where the byte is a digit.
+			const std::uint64_t digit =
+			    0x89 * ones - (w ^ '0' * ones);
 			digits |= std::uint64_t{gather(digit & top)} << 8 * k;
 			// Of the top bits of digit, of the controls and of
 			// not_space, a digit or a control sets two, a space
 			// none, any other byte one: only "not a space".  A byte
 			// with the top bit set is other too.
 			const std::uint64_t not_space =
-			    (x ^ ' ' * 0x0101010101010101) + 0x7F7F7F7F7F7F7F7F;
-			other |= (digit ^ from(x, '\t', '\r') ^ not_space) | w;
+			    (w ^ ' ' * ones) + 0x7F * ones;
+			other |= (digit ^ from(w, '\t', '\r') ^ not_space) | w;
 		}
 		spaces = ~digits;
 		if ((other & top) != 0)
