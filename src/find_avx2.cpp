@@ -46,11 +46,11 @@ struct avx2 {
 		}
 	}
 
-	// A byte of bits at a time, its places looked up, with no branch.
-	AVX2 static int offsets(std::uint64_t bits, unsigned at,
-	                        std::uint16_t *to)
+	// A byte of bits at a time, its places looked up, with no branch;
+	// says where the offsets stored end.
+	AVX2 static std::uint16_t *offsets(std::uint64_t bits, unsigned at,
+	                                   std::uint16_t *to)
 	{
-		int n = 0;
 #pragma GCC unroll 16
 		for (int k = 0; k < STRETCH / 8; k++) {
 			const unsigned byte = bits >> 8 * k & 0xFF;
@@ -58,13 +58,13 @@ struct avx2 {
 			    _mm_loadl_epi64(reinterpret_cast<const __m128i *>(
 			        byte_places.of[byte])));
 			_mm_storeu_si128(
-			    reinterpret_cast<__m128i *>(to + n),
+			    reinterpret_cast<__m128i *>(to),
 			    _mm_add_epi16(place,
 			                  _mm_set1_epi16(
 			                      static_cast<short>(at + 8 * k))));
-			n += __builtin_popcount(byte);
+			to += __builtin_popcount(byte);
 		}
-		return n;
+		return to;
 	}
 };
 
@@ -305,15 +305,16 @@ AVX2 static char *form_avx2(const int *v, int count, char *to)
 AVX2 static int read_avx2(const char *p, const char *base, std::uint16_t *lasts,
                           int *values)
 {
-	int ended = 0;
+	std::uint16_t *ended = lasts;
 	search<avx2>(
 	    p, base,
 	    [&](unsigned at, std::uint64_t, std::uint64_t ends, bool)
 	        __attribute__((always_inline)) {
-		        ended += avx2::offsets(ends, at, lasts + ended);
-		        return ended < AHEAD - STRETCH / 2;
+		        ended = avx2::offsets(ends, at, ended);
+		        return ended - lasts < AHEAD - STRETCH / 2;
 	        });
-	return convert_avx2(base, lasts, ended, values);
+	return convert_avx2(base, lasts, static_cast<int>(ended - lasts),
+	                    values);
 }
 
 const reader avx2_reader = {"avx2", read_avx2, form_avx2};
