@@ -77,7 +77,8 @@ TEST(Reader, ReadsAsTheExtraction)
 	    // what stops a value
 	    "1x 2", "x1", "1.5", "1,2", "1-2", "3\0 4"s,
 	    // eight digits and nine, as the stretches find them
-	    "12345678 99999999 00000000 1", "123456789 000000001 1"};
+	    "12345678 99999999 00000000 1", "123456789 000000001 1",
+	    "1 123456789 2 3"};
 	std::vector<std::string> all(std::begin(rows), std::end(rows));
 	// Values that start and end on either side of the 32nd and 64th
 	// bytes of a stretch, a value a stretch long and runs of white space
