@@ -86,44 +86,36 @@ struct avx2 {
 		                           rest(c, v, not_level(c, v)));
 	}
 
-	AVX2 static void level_round(climbs &c)
+	// A round of steps: of the deeper nodes not yet level, or of both
+	// nodes of the level climbs still apart.
+	template <bool levelling> AVX2 static void climb_round(climbs &c)
 	{
 #pragma GCC unroll 16
 		for (int s = 0; s < ROUND; s++)
 #pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
-				const mask m = not_level(c, v);
+				const mask m =
+				    levelling ? not_level(c, v) : apart(c, v);
 				if (bits(m) == 0)
 					continue;
 				c.a[v] = _mm256_mask_i32gather_epi32(
 				    c.a[v], father, c.a[v], m, 4);
-				// A lane that climbs adds all ones.
-				c.left[v] = _mm256_add_epi32(c.left[v], m);
-			}
-	}
-
-	AVX2 static void meet_round(climbs &c)
-	{
-#pragma GCC unroll 16
-		for (int s = 0; s < ROUND; s++)
-#pragma GCC unroll 16
-			for (int v = 0; v < VECTORS; v++) {
-				const mask m = apart(c, v);
-				if (bits(m) == 0)
-					continue;
-				c.a[v] = _mm256_mask_i32gather_epi32(
-				    c.a[v], father, c.a[v], m, 4);
-				c.b[v] = _mm256_mask_i32gather_epi32(
-				    c.b[v], father, c.b[v], m, 4);
+				if constexpr (levelling)
+					// A lane that climbs adds all ones.
+					c.left[v] =
+					    _mm256_add_epi32(c.left[v], m);
+				else
+					c.b[v] = _mm256_mask_i32gather_epi32(
+					    c.b[v], father, c.b[v], m, 4);
 			}
 	}
 
 	AVX2 static void step(climbs &c, bool levelling)
 	{
 		if (levelling)
-			level_round(c);
+			climb_round<true>(c);
 		else
-			meet_round(c);
+			climb_round<false>(c);
 	}
 
 	AVX2 static void split(const climbs &c, int v, bool levelling,
@@ -171,8 +163,8 @@ struct avx2 {
 				c.at[v] = _mm256_add_epi32(
 				    _mm256_set1_epi32(from + first), lane);
 			}
-			level_round(c);
-			meet_round(c);
+			climb_round<true>(c);
+			climb_round<false>(c);
 #pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				if (bits(c.live[v]) == 0)

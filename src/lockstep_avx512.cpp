@@ -78,47 +78,36 @@ struct avx512 {
 		    rest(c, v, not_level(c, v)), c.a[v], c.b[v]);
 	}
 
-	// A round of steps of the deeper nodes not yet level.
-	AVX512 static void level_round(climbs &c)
+	// A round of steps: of the deeper nodes not yet level, or of both
+	// nodes of the level climbs still apart.
+	template <bool levelling> AVX512 static void climb_round(climbs &c)
 	{
 #pragma GCC unroll 16
 		for (int s = 0; s < ROUND; s++)
 #pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
-				const mask m = not_level(c, v);
+				const mask m =
+				    levelling ? not_level(c, v) : apart(c, v);
 				if (m == 0)
 					continue;
 				c.a[v] = _mm512_mask_i32gather_epi32(
 				    c.a[v], m, c.a[v], father, 4);
-				c.left[v] = _mm512_mask_sub_epi32(
-				    c.left[v], m, c.left[v],
-				    _mm512_set1_epi32(1));
-			}
-	}
-
-	// A round of steps of both nodes of the level climbs still apart.
-	AVX512 static void meet_round(climbs &c)
-	{
-#pragma GCC unroll 16
-		for (int s = 0; s < ROUND; s++)
-#pragma GCC unroll 16
-			for (int v = 0; v < VECTORS; v++) {
-				const mask m = apart(c, v);
-				if (m == 0)
-					continue;
-				c.a[v] = _mm512_mask_i32gather_epi32(
-				    c.a[v], m, c.a[v], father, 4);
-				c.b[v] = _mm512_mask_i32gather_epi32(
-				    c.b[v], m, c.b[v], father, 4);
+				if constexpr (levelling)
+					c.left[v] = _mm512_mask_sub_epi32(
+					    c.left[v], m, c.left[v],
+					    _mm512_set1_epi32(1));
+				else
+					c.b[v] = _mm512_mask_i32gather_epi32(
+					    c.b[v], m, c.b[v], father, 4);
 			}
 	}
 
 	AVX512 static void step(climbs &c, bool levelling)
 	{
 		if (levelling)
-			level_round(c);
+			climb_round<true>(c);
 		else
-			meet_round(c);
+			climb_round<false>(c);
 	}
 
 	AVX512 static void split(const climbs &c, int v, bool levelling,
@@ -173,8 +162,8 @@ struct avx512 {
 				c.at[v] = _mm512_add_epi32(
 				    _mm512_set1_epi32(from + first), lane);
 			}
-			level_round(c);
-			meet_round(c);
+			climb_round<true>(c);
+			climb_round<false>(c);
 #pragma GCC unroll 16
 			for (int v = 0; v < VECTORS; v++) {
 				if (c.live[v] == 0)
