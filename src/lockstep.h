@@ -44,24 +44,25 @@ struct queue {
 // levelling or of meeting: those that go on after a round stay in from,
 // packed, and the rest go to to, from done on; says where those end.
 // Means::take(q, k, n, c) loads the climbs of q from k on into
-// Means::VECTORS vectors c of Means::LANE lanes, Means::step(c, levelling)
-// climbs them a round, and Means::split(c, v, levelling, from, kept, to,
-// done) stores those of vector v that go on in from at kept, and the rest
-// in to at done, both packed, and moves kept and done past them.
-template <class Means>
-[[gnu::always_inline]] inline int rounds(bool levelling, queue &from, int n,
-                                         queue &to, int done)
+// Means::VECTORS vectors c of Means::LANE lanes,
+// Means::climb_round<levelling>(c) climbs them a round, and
+// Means::split<levelling>(c, v, from, kept, to, done) stores those of
+// vector v that go on in from at kept, and the rest in to at done, both
+// packed, and moves kept and done past them.
+template <class Means, bool levelling>
+[[gnu::always_inline]] inline int rounds(queue &from, int n, queue &to,
+                                         int done)
 {
 	while (n > 0) {
 		int kept = 0;
 		for (int k = 0; k < n; k += Means::LANE * Means::VECTORS) {
 			typename Means::climbs c;
 			Means::take(from, k, n, c);
-			Means::step(c, levelling);
+			Means::template climb_round<levelling>(c);
 #pragma GCC unroll 16
 			for (int v = 0; v < Means::VECTORS; v++)
-				Means::split(c, v, levelling, from, kept, to,
-				             done);
+				Means::template split<levelling>(
+				    c, v, from, kept, to, done);
 		}
 		n = kept;
 	}
@@ -83,9 +84,9 @@ in_rounds(int *x, int *y, const int *dx, const int *dy, int count, bool &deep,
 		                   count - k < CHUNK ? count - k : CHUNK, k,
 		                   levelling, to_level, meeting, to_meet, deep);
 		to_meet =
-		    rounds<Means>(true, levelling, to_level, meeting, to_meet);
+		    rounds<Means, true>(levelling, to_level, meeting, to_meet);
 		const int n =
-		    rounds<Means>(false, meeting, to_meet, answered, 0);
+		    rounds<Means, false>(meeting, to_meet, answered, 0);
 		for (int j = 0; j < n; j++)
 			x[answered.at[j]] = y[answered.at[j]] = answered.a[j];
 	}

@@ -110,16 +110,9 @@ struct avx2 {
 			}
 	}
 
-	AVX2 static void step(climbs &c, bool levelling)
-	{
-		if (levelling)
-			climb_round<true>(c);
-		else
-			climb_round<false>(c);
-	}
-
-	AVX2 static void split(const climbs &c, int v, bool levelling,
-	                       queue &from, int &kept, queue &to, int &done)
+	template <bool levelling>
+	AVX2 static void split(const climbs &c, int v, queue &from, int &kept,
+	                       queue &to, int &done)
 	{
 		const mask on = levelling ? not_level(c, v) : apart(c, v);
 		kept = put(from, kept, on, c, v);

@@ -102,16 +102,9 @@ struct avx512 {
 			}
 	}
 
-	AVX512 static void step(climbs &c, bool levelling)
-	{
-		if (levelling)
-			climb_round<true>(c);
-		else
-			climb_round<false>(c);
-	}
-
-	AVX512 static void split(const climbs &c, int v, bool levelling,
-	                         queue &from, int &kept, queue &to, int &done)
+	template <bool levelling>
+	AVX512 static void split(const climbs &c, int v, queue &from, int &kept,
+	                         queue &to, int &done)
 	{
 		const mask on = levelling ? not_level(c, v) : apart(c, v);
 		kept = put(from, kept, on, c, v);
