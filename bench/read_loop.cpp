@@ -1,24 +1,27 @@
 // SPDX-License-Identifier: ISC
-// lca's reading alone: every value of the input read through the reader
-// named (portable, avx2 or avx512) and summed, with nothing checked,
-// labelled, climbed or written.
+// lca's reading alone: every value of the input read through the layer
+// named and summed, with nothing checked, labelled, climbed or written; or,
+// with --layers, the names of the layers that this processor runs.
 #include <cstdio>
 #include <cstring>
 
 #include <unistd.h>
 
-#include "find.h"
+#include "layers.h"
 #include "stream.h"
 
 int main(int argc, char **argv)
 {
-	const reader *means = &portable_reader;
-#if defined(__x86_64__)
-	if (argc > 1 && std::strcmp(argv[1], "avx2") == 0)
-		means = &avx2_reader;
-	if (argc > 1 && std::strcmp(argv[1], "avx512") == 0)
-		means = &avx512_reader;
-#endif
+	const layer *means = &best;
+	for (int k = 0; k < layer_count; k++) {
+		if (argc > 1 && std::strcmp(argv[1], "--layers") == 0 &&
+		    layers[k].runs)
+			std::printf("%s\n", layers[k].name);
+		if (argc > 1 && std::strcmp(argv[1], layers[k].name) == 0)
+			means = &layers[k];
+	}
+	if (argc > 1 && std::strcmp(argv[1], "--layers") == 0)
+		return 0;
 	open_input(STDIN_FILENO, nullptr, means);
 	long sum = 0;
 	for (;;) {

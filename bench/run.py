@@ -71,39 +71,39 @@ def bench_path(build):
 def labelling(build, quick):
     n = 2000 if quick else 100000
     ms = medians(bench_path(build), "label/", quick)
-    sweep16 = next(k for k in ms if k.startswith("label/sweep16"))
-    sweep32 = next(k for k in ms if k.startswith("label/sweep32"))
-    # The limit of the work at each width: the best number of values
-    # compared at once with every block.
+    layers = [name for name in layer_names(build)
+              if "label/sweep16/" + name in ms]
+    # The limit of the work at each layer's width: the best number of
+    # values compared at once with every block.
     limit = {}
     for name, (t, _) in ms.items():
-        if name.startswith("label/compare-"):
-            width, values = name[len("label/compare-"):].split("/")
-            if width not in limit or t < limit[width][0]:
-                limit[width] = (t, int(values))
-    widest = next(w for w in ("avx512", "avx2", "plain") if w in limit)
+        if name.startswith("label/compare/"):
+            layer, values = name[len("label/compare/"):].split("/")
+            if layer not in limit or t < limit[layer][0]:
+                limit[layer] = (t, int(values))
     print("labelling, %d nodes, ms (median of %d)" % (n, runs(quick)))
-    rows = [(shape, scan, n) for scan in ("fast", "avx2", "portable")
+    rows = [(shape, layer, n) for layer in reversed(layers)
             for shape in ("random", "chain", "star")]
-    rows.insert(3, ("aliasing", "fast", 100000))
-    width = {"fast": widest, "avx2": "avx2", "portable": "plain"}
-    for shape, scan, size in rows:
-        name = "label/%s/%s/%d" % (scan, shape, size)
+    rows.insert(3, ("aliasing", layers[-1], 100000))
+    for shape, layer, size in rows:
+        name = "label/%s/%s/%d" % (layer, shape, size)
+        if shape == "aliasing":
+            name = "label/aliasing/100000"
         if name not in ms:
             continue
         t = ms[name][0]
         plain = ms.get("label/plain/%s/%d" % (shape, size))
         print("  %-8s  %-8s %6.1f  %s  %3.0f%% of the %s limit" % (
-            shape, scan, t, "plain %7.1f  plain/scan %4.1fx" % (
+            shape, layer, t, "plain %7.1f  plain/scan %4.1fx" % (
                 plain[0], plain[0] / t) if plain else " " * 29,
-            100 * limit[width[scan]][0] / t, width[scan]))
+            100 * limit[layer][0] / t, layer))
     print("  limit: K values at once compared with every block, in nodes / K "
-          "passes: %s" % "; ".join("%s, best K=%d, %.1f ms" % (w, k, t)
-                                   for w, (t, k) in limit.items()))
-    print("  a bare %s sweep of a 16-bit table once per node, "
-          "%.1f ms; of the 32-bit father table, %.1f ms"
-          % (sweep16[len("label/sweep16-"):], ms[sweep16][0],
-             ms[sweep32][0]))
+          "passes: %s" % "; ".join("%s, best K=%d, %.1f ms" % (
+              layer, limit[layer][1], limit[layer][0]) for layer in layers))
+    print("  a bare sweep of a 16-bit table once per node, %s; of the 32-bit "
+          "father table, %s" % tuple(", ".join(
+              "%s %.1f ms" % (layer, ms["label/sweep%d/%s" % (bits, layer)][0])
+              for layer in layers) for bits in (16, 32)))
 
 
 def climb(build, quick):
@@ -134,8 +134,8 @@ def growth(build, quick):
     ms = medians(bench_path(build), "growth/", quick)
     print("labelling growth (random trees)")
     for n in [1000, 10000, 30000, 100000]:
-        if "growth/fast/random/%d" % n in ms:
-            t = ms["growth/fast/random/%d" % n][0]
+        if "growth/random/%d" % n in ms:
+            t = ms["growth/random/%d" % n][0]
             print("  n=%6d  %9.3f ms  %6.3f ns per n^2"
                   % (n, t, t * 1e6 / n / n))
 
@@ -162,21 +162,12 @@ def cpu_ms(command, stdin):
     return 1000 * (usage.ru_utime + usage.ru_stime)
 
 
-def readers():
-    """The readers that this processor runs."""
-    flags = set()
-    try:
-        with open("/proc/cpuinfo") as f:
-            for line in f:
-                if line.startswith("flags"):
-                    flags = set(line.split(":", 1)[1].split())
-                    break
-    except OSError:
-        pass
-    x86 = platform.machine() == "x86_64"
-    return ["portable"] + [name for name, flag in [("avx2", "avx2"),
-                                                   ("avx512", "avx512_vbmi2")]
-                           if x86 and flag in flags]
+def layer_names(build):
+    """The layers that this processor runs, from the plainest, as lca's own
+    table of them says."""
+    return subprocess.run([os.path.join(build, "bench", "lca_read_loop"),
+                           "--layers"], check=True, capture_output=True,
+                          text=True).stdout.split()
 
 
 def queries(build, quick):
@@ -189,7 +180,8 @@ def queries(build, quick):
         ("iostream", "bare loop, >> and <<",
          [os.path.join(bench, "lca_iostream_loop")])] + [
         ("read " + r, "lca's reading alone, " + r,
-         [os.path.join(bench, "lca_read_loop"), r]) for r in readers()] + [
+         [os.path.join(bench, "lca_read_loop"), r])
+        for r in layer_names(build)] + [
         ("tokens", "token count, nothing converted",
          [os.path.join(bench, "lca_token_loop")]),
         ("copy", "the blocks read, nothing else",

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
-// An AFL++ target in persistent mode: lca's reader, through each means of
-// classing bytes that this processor runs, beside the formatted extraction
+// An AFL++ target in persistent mode: lca's reader, through each layer that
+// this processor runs, beside the formatted extraction
 // on the fuzzer's bytes, delivered in one block or, where the first byte
 // says, in two.  Any difference aborts.
 #include <cstdlib>
@@ -12,10 +12,7 @@ __AFL_FUZZ_INIT();
 int main()
 {
 	__AFL_INIT();
-	std::vector<Tried> readers;
-	for (const Tried &reader : every_reader())
-		if (reader.runs)
-			readers.push_back(reader);
+	const std::vector<layer> readers = every_layer();
 	const unsigned char *bytes = __AFL_FUZZ_TESTCASE_BUF;
 	while (__AFL_LOOP(10000)) {
 		const std::size_t length = __AFL_FUZZ_TESTCASE_LEN;
@@ -28,10 +25,10 @@ int main()
 		if (split > 0 && split < data.size())
 			pieces = {data.substr(0, split), data.substr(split)};
 		const std::vector<Read> want = extraction(data);
-		for (const Tried &reader : readers) {
+		for (const layer &reader : readers) {
 			bool lost;
-			if (lca_reads(pieces, want.size(), lost,
-			              reader.means) != want ||
+			if (lca_reads(pieces, want.size(), lost, &reader) !=
+			        want ||
 			    lost)
 				std::abort();
 		}

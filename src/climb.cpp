@@ -3,8 +3,11 @@
 #include <climits>
 #include <cstddef>
 
+#include "layers.h"
 #include "lockstep.h"
 #include "tree.h"
+
+queue levelling, meeting, answered;
 
 // The deeper node moves up until the two are level, then they move in
 // turns, y first, until they meet.  Knowing how far the deeper one must go
@@ -37,7 +40,7 @@ void climb(int &x, int &y)
 // Where the tree is shallow, the pairs climb in lockstep instead (see
 // lockstep.h).
 
-enum { MEET_LANES = 8 };
+enum { LANES = 12, MEET_LANES = 8 };
 
 // Levels each pair in place: the deeper of x[k] and y[k] moves up until
 // the two are at the same depth.  Each round moves every lane as many
@@ -147,13 +150,13 @@ static void meet(int *x, int *y, int count)
 	}
 }
 
-void climb_all_with(lockstep_fn groups, int *x, int *y, const int *dx,
+void climb_all_with(lockstep_fn lockstep, int *x, int *y, const int *dx,
                     const int *dy, int count)
 {
 	// Pairs that a group has answered hold the answer in both x and y,
 	// which the lanes pass over: they look the depths up again.
 	bool deep = false;
-	const int grouped = groups(x, y, dx, dy, count, deep);
+	const int grouped = lockstep(x, y, dx, dy, count, deep);
 	if (deep) {
 		even_up(x, y, count);
 		meet(x, y, count);
@@ -165,5 +168,5 @@ void climb_all_with(lockstep_fn groups, int *x, int *y, const int *dx,
 
 void climb_all(int *x, int *y, const int *dx, const int *dy, int count)
 {
-	climb_all_with(choose_lockstep().groups, x, y, dx, dy, count);
+	climb_all_with(best.lockstep, x, y, dx, dy, count);
 }

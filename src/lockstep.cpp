@@ -1,116 +1,196 @@
 // SPDX-License-Identifier: ISC
-#include <algorithm>
-
+// Compiled once for each layer.
 #include "lockstep.h"
 #include "tree.h"
 
-// Groups are wide, so that the checks and the setting up of each run over
-// many lanes at once; their pairs meet a few at a time, in registers.
-enum { GROUP = 32, FEW = 4 };
+#include "primitives.h"
 
-// All ones where the condition holds, so that a choice needs no branch.
-static unsigned mask(bool condition)
+namespace LCA_LAYER
 {
-	return 0u - condition;
+namespace
+{
+
+// The climbs of VECTORS vectors go side by side, so that their gathers are
+// in flight together: each one's deeper node, the other, the steps that
+// level them and where the pair lies, and the lanes that hold one.
+enum { GROUP = LANES * VECTORS };
+static_assert(CHUNK + GROUP <= QUEUED,
+              "a queue has room for a group loaded from its last climb");
+
+struct climbs {
+	vec a[VECTORS], b[VECTORS], left[VECTORS], at[VECTORS];
+	mask live[VECTORS];
+};
+
+// The climbs of vector v whose deeper node is not yet level with the other.
+[[gnu::always_inline]] inline mask uneven(const climbs &c, int v)
+{
+	return greater(c.left[v], splat(0));
 }
 
-// All ones where two nodes are one, with no comparison: node numbers are
-// below 2^31.
-static unsigned same(unsigned p, unsigned q)
+// Those that are level, and apart.
+[[gnu::always_inline]] inline mask apart(const climbs &c, int v)
 {
-	return static_cast<unsigned>(static_cast<int>((p ^ q) - 1) >> 31);
+	return ~uneven(c, v) & differ(c.a[v], c.b[v]);
 }
 
-// Calls f(k) for each k below FEW, written out: to GCC at -O2 a loop of
-// FEW is one vector, whose loads one lane at a time cost more than plain
-// loads.
-template <class F> static void each(F f)
+// Stores, from n on, the climbs of vector v that keep selects; says where
+// they end.
+int put(queue &q, int n, mask keep, const climbs &c, int v)
 {
-	static_assert(FEW == 4, "each() calls f FEW times");
-	f(0);
-	f(1);
-	f(2);
-	f(3);
+	pack(q.a + n, keep, c.a[v]);
+	pack(q.b + n, keep, c.b[v]);
+	pack(q.left + n, keep, c.left[v]);
+	pack(q.at + n, keep, c.at[v]);
+	return n + count(keep);
 }
 
-// Climbs a group of GROUP pairs in lockstep, if every node lies within
-// SHALLOW of the root; says whether it did.
-static bool climb_group(int *x, int *y, const int *depth_x, const int *depth_y)
+// The climbs of q from k on, of the n queued.  A lane past them holds a
+// climb that is level and met, which no step moves.
+void unqueue(const queue &q, int k, int n, climbs &c)
 {
-	unsigned a[GROUP], b[GROUP];
-	int left[GROUP], most = 0;
-	unsigned deep = 0;
-	for (int k = 0; k < GROUP; k++) {
-		const int dx = depth_x[k], dy = depth_y[k], d = dx - dy;
-		// All ones where y is the deeper: then a is y, b is x and
-		// left is -d.  Masks, not choices, so that the compiler runs
-		// many lanes at once where it can.
-		const unsigned deeper_y = static_cast<unsigned>(d >> 31),
-		               swap = static_cast<unsigned>(x[k] ^ y[k]) &
-		                      deeper_y;
-		a[k] = static_cast<unsigned>(x[k]) ^ swap;
-		b[k] = static_cast<unsigned>(y[k]) ^ swap;
-		left[k] = static_cast<int>(
-		    (static_cast<unsigned>(d) ^ deeper_y) - deeper_y);
-		most = std::max(most, left[k]);
-		deep |= (dx > SHALLOW) | (dy > SHALLOW);
+#pragma GCC unroll 16
+	for (int v = 0; v < VECTORS; v++) {
+		const int first = k + LANES * v;
+		c.live[v] = first_lanes(n - first);
+		c.a[v] = load(q.a + first);
+		c.b[v] = blend(c.live[v], c.a[v], load(q.b + first));
+		c.left[v] = blend(c.live[v], splat(0), load(q.left + first));
+		c.at[v] = load(q.at + first);
 	}
-	if (deep != 0)
-		return false;
-	// The deeper node of each pair moves up until the two are level...
-	for (int s = 0; s < most; s++)
-		for (int k = 0; k < GROUP; k++) {
-			const unsigned up = static_cast<unsigned>(father[a[k]]);
-			a[k] ^= (a[k] ^ up) & mask(s < left[k]);
+}
+
+// A round of steps: of the deeper nodes not yet level, or of both nodes of
+// the level climbs still apart, until none moves or ROUND steps are made.
+// A lane moves while its steps are fewer than those that level it, or
+// while its nodes differ, a test with no state of its own.  Where a
+// gather takes as long with no lane masked in as with all, a vector that
+// would make one with none makes none.
+template <bool levelling> void climb_round(climbs &c)
+{
+	mask level[VECTORS];
+#pragma GCC unroll 16
+	for (int v = 0; v < VECTORS; v++)
+		level[v] = ~uneven(c, v);
+	int s = 0;
+	for (; s < ROUND; s++) {
+		mask m[VECTORS], moving = first_lanes(0);
+#pragma GCC unroll 16
+		for (int v = 0; v < VECTORS; v++) {
+			m[v] = levelling ? greater(c.left[v], splat(s))
+			                 : level[v] & differ(c.a[v], c.b[v]);
+			moving = moving | m[v];
 		}
-	// ...then both, until every pair has met, FEW pairs at a time.  Once
-	// a pair has met, its deeper node stays, the answer, and the other
-	// climbs on, past the root to node 0, whose father is 0.
-	for (int few = 0; few < GROUP; few += FEW) {
-		unsigned p[FEW], q[FEW], met[FEW], all = ~0u;
-		each([&](int k) {
-			p[k] = a[few + k];
-			q[k] = b[few + k];
-			met[k] = same(p[k], q[k]);
-			all &= met[k];
-		});
-		while (all == 0) {
-			all = ~0u;
-			each([&](int k) {
-				const unsigned up =
-				    static_cast<unsigned>(father[p[k]]);
-				q[k] = static_cast<unsigned>(father[q[k]]);
-				p[k] ^= (p[k] ^ up) & ~met[k];
-				met[k] |= same(up, q[k]);
-				all &= met[k];
-			});
+		if (none(moving))
+			break;
+#pragma GCC unroll 16
+		for (int v = 0; v < VECTORS; v++) {
+			if (SKIP && none(m[v]))
+				continue;
+			c.a[v] = follow(father, c.a[v], m[v]);
+			if constexpr (!levelling)
+				c.b[v] = follow(father, c.b[v], m[v]);
 		}
-		each([&](int k) { a[few + k] = p[k]; });
 	}
-	for (int k = 0; k < GROUP; k++)
-		x[k] = y[k] = static_cast<int>(a[k]);
-	return true;
+	if constexpr (levelling)
+#pragma GCC unroll 16
+		for (int v = 0; v < VECTORS; v++)
+			c.left[v] = sub(c.left[v], splat(s));
 }
 
-int lockstep_words(int *x, int *y, const int *dx, const int *dy, int count,
-                   bool &deep)
+// Runs rounds over the n climbs queued in from until none is left, of
+// levelling or of meeting: those that go on after a round stay in from,
+// packed, and the rest go to to, from done on; says where those end.
+template <bool levelling> int rounds(queue &from, int n, queue &to, int done)
 {
-	int k = 0;
-	for (; k + GROUP <= count; k += GROUP)
-		deep |= !climb_group(x + k, y + k, dx + k, dy + k);
-	return k;
+	while (n > 0) {
+		int kept = 0;
+		for (int k = 0; k < n; k += GROUP) {
+			climbs c;
+			unqueue(from, k, n, c);
+			climb_round<levelling>(c);
+#pragma GCC unroll 16
+			for (int v = 0; v < VECTORS; v++) {
+				const mask on =
+				    levelling ? uneven(c, v) : apart(c, v);
+				kept = put(from, kept, on, c, v);
+				done = put(to, done, c.live[v] & ~on, c, v);
+			}
+		}
+		n = kept;
+	}
+	return done;
 }
 
-// Each choice is a line that runs on every processor, so that the suite
-// covers it wherever it runs.
-lockstep choose_lockstep()
+// Climbs the whole vectors of the count pairs from x, y, of depths from dx,
+// dy, the pair at x lying at from, a round of levelling and one of meeting:
+// most shallow climbs end there, and their answers are stored as the pairs
+// lie.  Queues the rest, and sets deep, leaving a vector alone, if any of
+// its nodes lies deeper than SHALLOW.
+void first_round(int *x, int *y, const int *dx, const int *dy, int count,
+                 int from, int &to_level, int &to_meet, bool &deep)
 {
-	lockstep l = {"portable", lockstep_words};
-#if defined(__x86_64__)
-	const lockstep avx2 = {"avx2", lockstep_avx2},
-	               avx512 = {"avx512", lockstep_avx512};
-	l = __builtin_cpu_supports("avx2") ? avx2 : l;
-	l = __builtin_cpu_supports("avx512f") ? avx512 : l;
-#endif
-	return l;
+	for (int k = 0; k + LANES <= count; k += GROUP) {
+		climbs c;
+#pragma GCC unroll 16
+		for (int v = 0; v < VECTORS; v++) {
+			const int first = k + LANES * v;
+			const bool whole = first + LANES <= count;
+			const vec vx = whole ? load(x + first) : splat(0),
+			          vy = whole ? load(y + first) : splat(0),
+			          ux = whole ? load(dx + first) : splat(0),
+			          uy = whole ? load(dy + first) : splat(0);
+			c.live[v] = first_lanes(whole ? LANES : 0);
+			const mask y_deeper = greater(uy, ux);
+			c.a[v] = blend(y_deeper, vx, vy);
+			c.b[v] = blend(y_deeper, vy, vx);
+			c.left[v] = absolute(sub(ux, uy));
+			c.at[v] = add(splat(from + first), lanes());
+			if (!none(greater(maximum(ux, uy), splat(SHALLOW)))) {
+				deep = true;
+				c.live[v] = first_lanes(0);
+				c.a[v] = c.b[v] = c.left[v] = splat(0);
+			}
+		}
+		climb_round<true>(c);
+		climb_round<false>(c);
+#pragma GCC unroll 16
+		for (int v = 0; v < VECTORS; v++) {
+			if (none(c.live[v]))
+				continue;
+			// The lanes that go on are stored their answers later.
+			store(x + k + LANES * v, c.a[v]);
+			store(y + k + LANES * v, c.a[v]);
+			const mask up = uneven(c, v), on = apart(c, v);
+			if (!none(up))
+				to_level = put(levelling, to_level, up, c, v);
+			if (!none(on))
+				to_meet = put(meeting, to_meet, on, c, v);
+		}
+	}
 }
+
+} // namespace
+
+// A chunk at a time: the first round climbs the pairs as they lie and
+// queues those that go on, whose answers are stored once their rounds of
+// levelling, then of meeting, have ended.
+int lockstep(int *x, int *y, const int *dx, const int *dy, int count,
+             bool &deep)
+{
+	for (int k = 0; k + LANES <= count; k += CHUNK) {
+		int to_level = 0, to_meet = 0;
+		first_round(x + k, y + k, dx + k, dy + k,
+		            count - k < CHUNK ? count - k : CHUNK, k, to_level,
+		            to_meet, deep);
+		to_meet = rounds<true>(levelling, to_level, meeting, to_meet);
+		const int n = rounds<false>(meeting, to_meet, answered, 0);
+		for (int j = 0; j < n; j++)
+			x[answered.at[j]] = y[answered.at[j]] = answered.a[j];
+	}
+	return count / LANES * LANES;
+}
+
+} // namespace LCA_LAYER
+
+LCA_END_LAYER

@@ -1,66 +1,74 @@
 // SPDX-License-Identifier: ISC
+// Compiled once for each layer.
 #include "scan.h"
 
-alignas(64) std::uint16_t father16[(MAX_N + BLOCK - 1) / BLOCK * BLOCK];
+#include "primitives.h"
 
+namespace LCA_LAYER
+{
 namespace
 {
 
-// Written so that any compiler turns the block into vector compares: each
-// compare gives all ones on a match, a mask that ORs together as it is;
-// only the block that holds a match is compared again, entry by entry.
-template <int K> struct portable {
+// A scan of K values, compiled for each K, as each value costs its
+// compares in every block.  The loops over values and vectors are unrolled
+// at any optimization level, so that every vector stays in a register.
+template <int K> struct pass {
+	// Whether the block at i holds any of the values w.
+	static bool holds(int i, const entries *w)
+	{
+		auto found = matches<K>(load(father16 + i), w);
+#pragma GCC unroll 16
+		for (int k = ENTRIES; k < BLOCK; k += ENTRIES)
+			found = found | matches<K>(load(father16 + i + k), w);
+		return !none(found);
+	}
+
+	// Kept apart from run(), whose compares the compiler would otherwise
+	// hold, all of them, in case the loop ends.
+	[[gnu::noinline]] static void mark(int i, const entries *w,
+	                                   std::uint64_t *mask)
+	{
+		mask[0] = mask[1] = 0;
+#pragma GCC unroll 16
+		for (int k = 0; k < BLOCK; k += ENTRIES)
+			mask[k / 64] |=
+			    bits16(matches<K>(load(father16 + i + k), w))
+			    << k % 64;
+	}
+
 	static int run(const std::uint16_t *want, int i, int last,
 	               std::uint64_t *mask)
 	{
-		for (;; i += BLOCK) {
-			// A pass over the block a value: a compiler that
-			// vectorizes the passes as one loop would compare one
-			// entry at a time.
-			std::uint16_t any = 0;
+		entries w[K];
 #pragma GCC unroll 16
-			for (int s = 0; s < K; s++) {
-				std::uint16_t match = 0;
-#pragma GCC unroll 16
-				for (int k = 0; k < BLOCK; k++)
-					match |= static_cast<std::uint16_t>(
-					    -(father16[i + k] == want[s]));
-				any |= match;
-			}
-			if (any || i == last)
-				break;
-		}
-		for (int w = 0; w < BLOCK / 64; w++) {
-			mask[w] = 0;
-			for (int k = 0; k < 64; k++)
-				for (int s = 0; s < K; s++)
-					mask[w] |=
-					    std::uint64_t{
-					        father16[i + 64 * w + k] ==
-					        want[s]}
-					    << k;
-		}
+		for (int s = 0; s < K; s++)
+			w[s] = splat16(want[s]);
+		while (!holds(i, w) && i != last)
+			i += BLOCK;
+		mark(i, w, mask);
 		return i;
 	}
 };
 
+template <int K>
+int with(const std::uint16_t *want, int count, int i, int last,
+         std::uint64_t *mask)
+{
+	if constexpr (K > 1)
+		if (count < K)
+			return with<K - 1>(want, count, i, last, mask);
+	return pass<K>::run(want, i, last, mask);
+}
+
 } // namespace
 
-int scan_blocks(const std::uint16_t *want, int count, int i, int last,
-                std::uint64_t *mask)
+int scan(const std::uint16_t *want, int count, int i, int last,
+         std::uint64_t *mask)
 {
-	return for_count<portable>(want, count, i, last, mask);
+	static_assert(BLOCK == 128, "a block's mask is two words");
+	return with<SCANS>(want, count, i, last, mask);
 }
 
-// Each choice is a line that runs on every processor, so that the suite
-// covers it wherever it runs.
-scan choose_scan()
-{
-	scan s = {"portable", scan_blocks};
-#if defined(__x86_64__)
-	s = __builtin_cpu_supports("avx2") ? scan{"avx2", scan_avx2} : s;
-	s = __builtin_cpu_supports("avx512bw") ? scan{"avx512", scan_avx512}
-	                                       : s;
-#endif
-	return s;
-}
+} // namespace LCA_LAYER
+
+LCA_END_LAYER

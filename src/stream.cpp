@@ -6,35 +6,35 @@
 
 #include <unistd.h>
 
-#include "find.h"
+#include "layers.h"
 #include "stream.h"
 
 int read_error;
 int write_error;
 
-// Input is read in blocks as large as a pipe holds.  Answers are a small
-// share of the bytes, and a small output block lets a failed write stop
-// the run soon after the answers it lost.
-enum { BLOCK = 1 << 16, OUTPUT = 1 << 13 };
-// After the input block come the byte that ends it and room for the two
-// stretches that the readers may load from any position up to that one;
-// before it, room for the eight bytes that they may load before a value's
-// last digit, never a digit.
-static char buffer[8 + BLOCK + 2 * STRETCH];
+// Input is read in blocks of INPUT bytes, as many as a pipe holds.
+// Answers are a small share of the bytes, and a small block of OUTPUT
+// bytes lets a failed write stop the run soon after the answers it lost.
+enum { INPUT = 1 << 16, OUTPUT = 1 << 13 };
+// After the input block come the byte that ends it and room for the 128
+// bytes that a layer may load from any digit up to that one; before it,
+// room for the eight bytes that it may load before a value's last digit,
+// never a digit.
+static char buffer[8 + INPUT + 2 * STRETCH];
 static char *const input = buffer + 8;
 static char output[OUTPUT];
 
 // Values found ahead of the reads that take them, from next on: taken of
 // them have been read, of found.  Where the last digit of each lies is kept
 // as an offset into input.
-static_assert(BLOCK <= 1 << 16, "every offset into a block fits 16 bits");
+static_assert(INPUT <= 1 << 16, "every offset into a block fits 16 bits");
 static int ahead[AHEAD + STRETCH];
 static std::uint16_t lasts[AHEAD + STRETCH];
 static int taken, found;
 
 static int input_fd;
 static void (*before_read)();
-static const reader *means = &portable_reader;
+static const layer *means = &layers[0];
 // The bytes read and not yet consumed; *end, just past them, is always a
 // byte that is neither white space nor a digit, so that the scans over a
 // value stop there without counting.
@@ -53,11 +53,11 @@ static void hold(std::size_t n)
 	*end = '\0';
 }
 
-void open_input(int fd, void (*hook)(), const reader *r)
+void open_input(int fd, void (*hook)(), const layer *l)
 {
 	input_fd = fd;
 	before_read = hook;
-	means = r != nullptr ? r : &choose_reader();
+	means = l != nullptr ? l : &best;
 	hold(0);
 	taken = found = 0;
 	stopped = false;
@@ -73,7 +73,7 @@ static bool refill()
 		before_read();
 	if (!flush_output())
 		return false;
-	const ssize_t n = read(input_fd, input, BLOCK);
+	const ssize_t n = read(input_fd, input, INPUT);
 	if (n <= 0) {
 		if (n < 0)
 			read_error = errno;

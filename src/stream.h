@@ -8,14 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 
-struct reader;
+struct layer;
 
-// Starts reading from fd, from its current offset, through the reader
-// given or, if none is, the fastest.  Each read of fd may wait, so
+// Starts reading from fd, from its current offset, through the layer given
+// or, if none is, the fastest.  Each read of fd may wait, so
 // before_read, unless null, is called first, to give whatever answers are
 // still owed.
 void open_input(int fd, void (*before_read)() = nullptr,
-                const reader *means = nullptr);
+                const layer *means = nullptr);
 
 // Reads the next value as the formatted extraction of an int reads it in
 // the "C" locale, and says whether it holds one.  White space (" \t\n\v\f\r")

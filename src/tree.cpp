@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: ISC
 #include <algorithm>
 
+#include "layers.h"
 #include "scan.h"
 #include "tree.h"
 
@@ -8,6 +9,7 @@ int nodes;
 // On a cache-line boundary, so that the scans read whole lines.
 alignas(64) int father[MAX_N];
 int depth[MAX_N];
+alignas(64) std::uint16_t father16[(MAX_N + BLOCK - 1) / BLOCK * BLOCK];
 
 // Labelling compares every entry of father with every node reached, about
 // 10^10 compares for 100000 nodes.  The scans of labelled nodes do not
@@ -22,7 +24,7 @@ int depth[MAX_N];
 // The pass goes round the positions 0 to total - 1, in whole blocks; the
 // first two and those past nodes are padding, confirmed as no one's child.
 static int total;
-static scan_fn blocks;
+static scan_fn scan;
 
 // Lane s scans for the children of scanning[s], or is free where that is
 // 0; its scan ends with the entry at ends[s], the one before where it began.
@@ -77,7 +79,7 @@ static void begin(int s, int v, int from)
 		return;
 	const std::uint16_t want[1] = {low(v)};
 	std::uint64_t mask[BLOCK / 64];
-	blocks(want, 1, i, i, mask);
+	scan(want, 1, i, i, mask);
 	each(i, mask, [v, from](int c) {
 		if (c >= from && is_child(c, v))
 			found(c, v);
@@ -114,7 +116,7 @@ static void met(int i, const std::uint64_t *mask)
 
 void dfs(int v)
 {
-	dfs_with(choose_scan().blocks, v);
+	dfs_with(best.scan, v);
 }
 
 // The copy costs one pass.  A node number, at most 100000 < 2 x 65536,
@@ -122,9 +124,9 @@ void dfs(int v)
 // entry is a false match in the scan of at most one node: fewer than nodes
 // false matches over the whole labelling, whatever the tree.  The padding
 // holds 0, which only node 65536 shares.
-void dfs_with(scan_fn scan, int v)
+void dfs_with(scan_fn given, int v)
 {
-	blocks = scan;
+	scan = given;
 	total = (nodes / BLOCK + 1) * BLOCK;
 	for (int i = 0; i < total; i++)
 		father16[i] = 2 <= i && i <= nodes ? low(father[i]) : 0;
@@ -144,7 +146,7 @@ void dfs_with(scan_fn scan, int v)
 		if (count == 0)
 			return;
 		std::uint64_t mask[BLOCK / 64];
-		i = blocks(want, count, i, last, mask);
+		i = scan(want, count, i, last, mask);
 		met(i, mask);
 	}
 }

@@ -4,8 +4,6 @@
 #ifndef LCA_TREE_H
 #define LCA_TREE_H
 
-#include <cstdint>
-
 // Slot 0 is never a node, so node numbers run from 1 to MAX_N - 1.
 constexpr int MAX_N = 100001;
 
@@ -17,11 +15,6 @@ extern int depth[MAX_N];
 // leads to v; nodes never reached keep the label 0.
 void dfs(int v);
 
-// Labels as dfs() does, with the scan given (see scan.h).
-void dfs_with(int (*blocks)(const std::uint16_t *want, int count, int i,
-                            int last, std::uint64_t *mask),
-              int v);
-
 inline bool reached(int v)
 {
 	return depth[v] != 0;
@@ -32,16 +25,9 @@ inline bool reached(int v)
 void climb(int &x, int &y);
 
 // The same climb for count pairs, in place: each x[k] ends as the answer
-// for x[k] and y[k], whose depths are dx[k] and dy[k].  The steps of up to
-// LANES climbs are interleaved, so that their loads are in flight
-// together.
+// for x[k] and y[k], whose depths are dx[k] and dy[k].  The climbs of many
+// pairs go side by side, so that their loads are in flight together.
 void climb_all(int *x, int *y, const int *dx, const int *dy, int count);
-constexpr int LANES = 12;
-
-// Climbs as climb_all() does, with the lockstep given (see lockstep.h).
-void climb_all_with(int (*groups)(int *x, int *y, const int *dx, const int *dy,
-                                  int count, bool &deep),
-                    int *x, int *y, const int *dx, const int *dy, int count);
 
 // The most pairs the driver keeps waiting for their climbs.
 constexpr int PENDING = 4096;

@@ -14,27 +14,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "find.h"
+#include "layered.h"
 #include "stream.h"
-
-// Every reader, and whether this processor runs it.
-struct Tried {
-	const reader *means;
-	bool runs;
-};
-
-inline std::vector<Tried> every_reader()
-{
-	return
-	{
-		{&portable_reader, true},
-#if defined(__x86_64__)
-		    {&avx2_reader, __builtin_cpu_supports("avx2") != 0},
-		    {&avx512_reader,
-		     __builtin_cpu_supports("avx512vbmi2") != 0},
-#endif
-	};
-}
 
 // What one read left: whether it succeeded, the value (UNSET where nothing
 // was stored) and how many bytes of the input had been consumed.
@@ -65,14 +46,14 @@ inline std::vector<Read> extraction(const std::string &data)
 	return reads;
 }
 
-// Makes count reads with read_int(), through the reader means, from a
+// Makes count reads with read_int(), through the layer means, from a
 // socket that hands over each piece as a block of its own.  The pieces end as a
 // terminal's input ends, with a read that gives nothing, and then more comes,
 // which must never be read, as nothing is once a read has failed: lost says
 // whether it was.
 inline std::vector<Read> lca_reads(std::vector<std::string> pieces,
                                    std::size_t count, bool &lost,
-                                   const reader *means)
+                                   const layer *means)
 {
 	int sv[2];
 	if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sv) != 0)

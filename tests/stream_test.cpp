@@ -33,20 +33,20 @@ std::string shown(const std::string &data)
 }
 
 // Whole, and split in two at every position.
-void expect_as_extraction(const std::string &data, const Tried &reader)
+void expect_as_extraction(const std::string &data, const layer &reader)
 {
 	const std::vector<Read> want = extraction(data);
 	bool lost;
-	EXPECT_EQ(lca_reads({data}, want.size(), lost, reader.means), want)
-	    << reader.means->name << " " << shown(data);
-	EXPECT_FALSE(lost) << reader.means->name << " " << shown(data);
+	EXPECT_EQ(lca_reads({data}, want.size(), lost, &reader), want)
+	    << reader.name << " " << shown(data);
+	EXPECT_FALSE(lost) << reader.name << " " << shown(data);
 	for (std::size_t k = 1; k < data.size(); k++) {
 		ASSERT_EQ(lca_reads({data.substr(0, k), data.substr(k)},
-		                    want.size(), lost, reader.means),
+		                    want.size(), lost, &reader),
 		          want)
-		    << reader.means->name << " " << shown(data)
-		    << " split after " << k;
-		ASSERT_FALSE(lost) << reader.means->name << " " << shown(data)
+		    << reader.name << " " << shown(data) << " split after "
+		    << k;
+		ASSERT_FALSE(lost) << reader.name << " " << shown(data)
 		                   << " split after " << k;
 	}
 }
@@ -140,23 +140,17 @@ TEST(Reader, ReadsAsTheExtraction)
 		all.push_back(data);
 	}
 
-	for (const Tried &reader : every_reader()) {
-		// For the log: which paths this processor let the suite reach.
-		std::printf("%s the %s reader\n",
-		            reader.runs ? "tested" : "skipped, unable to run,",
-		            reader.means->name);
-		if (reader.runs)
-			for (const std::string &data : all)
-				expect_as_extraction(data, reader);
-	}
+	for (const layer &reader : every_layer("reader"))
+		for (const std::string &data : all)
+			expect_as_extraction(data, reader);
 }
 
 // Plain input, digits and white space, is found ahead, all of it but the
 // value at the end of the block, wherever values meet the stretches.
 TEST(Reader, FindsPlainValuesAhead)
 {
-	for (const Tried &reader : every_reader())
-		for (int at = 0; reader.runs && at <= 70; at++) {
+	for (const layer &reader : every_layer())
+		for (int at = 0; at <= 70; at++) {
 			std::string data = "7" + std::string(at + 1, ' ');
 			std::vector<int> want;
 			for (int k = 0; k < 40; k++) {
@@ -174,11 +168,11 @@ TEST(Reader, FindsPlainValuesAhead)
 			}
 			data += "5";
 			bool lost;
-			lca_reads({data}, 1, lost, reader.means);
+			lca_reads({data}, 1, lost, &reader);
 			int count;
 			const int *ahead = values_ahead(count);
 			EXPECT_EQ(std::vector<int>(ahead, ahead + count), want)
-			    << reader.means->name << " after " << at;
+			    << reader.name << " after " << at;
 		}
 }
 
@@ -192,8 +186,8 @@ TEST(Reader, FormsAnswersAsPrintf)
 	for (int power = 10; power <= 1000000; power *= 10)
 		edges.insert(edges.end(), {power - 1, power, power + 1});
 	edges.push_back(9999999);
-	for (const Tried &reader : every_reader())
-		for (int n = 1; reader.runs && n <= 17; n++)
+	for (const layer &reader : every_layer())
+		for (int n = 1; n <= 17; n++)
 			for (bool small : {true, false}) {
 				std::vector<int> v;
 				std::string want;
@@ -205,10 +199,9 @@ TEST(Reader, FormsAnswersAsPrintf)
 					want += std::to_string(v.back()) + "\n";
 				}
 				std::vector<char> to(8 * n + STRETCH);
-				char *end =
-				    reader.means->form(v.data(), n, to.data());
+				char *end = reader.form(v.data(), n, to.data());
 				EXPECT_EQ(std::string(to.data(), end), want)
-				    << reader.means->name << " n=" << n;
+				    << reader.name << " n=" << n;
 			}
 }
 

@@ -8,8 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "lockstep.h"
-#include "scan.h"
+#include "layered.h"
 #include "tree.h"
 #include "trees.h"
 
@@ -118,37 +117,6 @@ void damage(std::vector<int> &fathers, std::mt19937 &rng)
 	fathers[c] = c;
 }
 
-// A kind of scan or lockstep, and whether this processor can run it.
-template <class F> struct Kind {
-	const char *name;
-	F run;
-	bool runs;
-};
-
-// For the log: which kinds this processor let the suite reach.
-template <class F>
-void say_which(const std::vector<Kind<F>> &kinds, const char *what)
-{
-	for (const Kind<F> &k : kinds)
-		std::printf("%s the %s %s\n",
-		            k.runs ? "tested" : "skipped, unable to run,",
-		            k.name, what);
-}
-
-// Every scan, and whether this processor can run it.
-std::vector<Kind<scan_fn>> scanners()
-{
-	return
-	{
-		{"portable", scan_blocks, true},
-#if defined(__x86_64__)
-		    {"avx2", scan_avx2, __builtin_cpu_supports("avx2") != 0},
-		    {"avx512", scan_avx512,
-		     __builtin_cpu_supports("avx512bw") != 0},
-#endif
-	};
-}
-
 // Node counts on either side of SCANS, of a line and of one and two
 // blocks, each shape whole and damaged, labelled with each scan that runs.
 TEST(Label, AsTheDescentOnEveryShape)
@@ -158,9 +126,7 @@ TEST(Label, AsTheDescentOnEveryShape)
 	for (int edge : {LINE - 1, BLOCK - 1, 2 * BLOCK - 1})
 		for (int n = edge - 1; n <= edge + 1; n++)
 			sizes.push_back(n);
-	for (const Kind<scan_fn> &scan : scanners()) {
-		if (!scan.runs)
-			continue;
+	for (const layer &l : every_layer()) {
 		for (int n : sizes)
 			for (const char *shape :
 			     {"chain", "in-order", "narrow", "random", "star"})
@@ -169,14 +135,14 @@ TEST(Label, AsTheDescentOnEveryShape)
 					    make_tree(shape, n, rng);
 					if (damaged)
 						damage(fathers, rng);
-					label(fathers, scan.run);
+					label(fathers, l.scan);
 					const std::vector<int> want =
 					    descent(fathers);
 					ASSERT_EQ(
 					    labels(n),
 					    std::vector<int>(want.begin() + 1,
 					                     want.end()))
-					    << scan.name << " n=" << n
+					    << l.name << " n=" << n
 					    << " shape=" << shape
 					    << (damaged ? " damaged" : "");
 				}
@@ -235,9 +201,8 @@ TEST(Scan, EachFindsTheFirstBlockAndItsMatches)
 	              "a value a lane, and one more");
 	const std::uint16_t other[] = {0x0007, 0x0100};
 
-	say_which(scanners(), "scan");
-	for (const Kind<scan_fn> &scan : scanners()) {
-		for (const Row &r : scan.runs ? rows : std::vector<Row>{}) {
+	for (const layer &l : every_layer("scan")) {
+		for (const Row &r : rows) {
 			std::fill(father16, father16 + 8 * BLOCK,
 			          other[r.at % 2]);
 			const int s = r.at % r.count;
@@ -247,14 +212,14 @@ TEST(Scan, EachFindsTheFirstBlockAndItsMatches)
 			father16[r.at + 4] = want[r.count];
 			std::uint64_t got[BLOCK / 64], expected[BLOCK / 64];
 			const int i =
-			    scan.run(want, r.count, r.start, r.last, got);
+			    l.scan(want, r.count, r.start, r.last, got);
 			ASSERT_EQ(i, first_match(want, r.count, r.start, r.last,
 			                         expected))
-			    << scan.name << " count=" << r.count
+			    << l.name << " count=" << r.count
 			    << " start=" << r.start << " last=" << r.last
 			    << " at=" << r.at;
 			ASSERT_TRUE(std::equal(got, got + BLOCK / 64, expected))
-			    << scan.name << " count=" << r.count
+			    << l.name << " count=" << r.count
 			    << " start=" << r.start << " last=" << r.last
 			    << " at=" << r.at;
 		}
@@ -322,15 +287,7 @@ TEST(Climb, MatchesOracleOnEveryShape)
 // than the driver ever keeps.
 TEST(Climb, TogetherAsAlone)
 {
-	const std::vector<Kind<lockstep_fn>> steppers = {
-		{"portable", lockstep_words, true},
-#if defined(__x86_64__)
-		{"avx2", lockstep_avx2, __builtin_cpu_supports("avx2") != 0},
-		{"avx512", lockstep_avx512,
-		 __builtin_cpu_supports("avx512f") != 0},
-#endif
-	};
-	say_which(steppers, "lockstep");
+	const std::vector<layer> steppers = every_layer("lockstep");
 	std::mt19937 rng(3);
 	for (int n : {1, 2, 9, 200, 3000})
 		for (const char *shape :
@@ -357,24 +314,24 @@ TEST(Climb, TogetherAsAlone)
 				dx.push_back(depth[a]);
 				dy.push_back(depth[b]);
 			}
-			std::vector<int> counts(2 * LANES + 2);
+			std::vector<int> counts(34);
 			std::iota(counts.begin(), counts.end(), 0);
 			counts.insert(counts.end(),
-			              {31, 32, 33, 63, 64, 65, 127, 128, 129,
-			               1023, 1024, 1025, 2049, PENDING + 1});
-			for (const Kind<lockstep_fn> &s : steppers)
-				for (int count :
-				     s.runs ? counts : std::vector<int>{}) {
+			              {63, 64, 65, 127, 128, 129, 1023, 1024,
+			               1025, 2049, PENDING + 1});
+			for (const layer &l : steppers)
+				for (int count : counts) {
 					std::vector<int> cx(x.begin(),
 					                    x.begin() + count),
 					    cy(y.begin(), y.begin() + count);
-					climb_all_with(s.run, cx.data(),
+					climb_all_with(l.lockstep, cx.data(),
 					               cy.data(), dx.data(),
 					               dy.data(), count);
 					for (int k = 0; k < count; k++)
 						ASSERT_EQ(cx[k],
 						          lca(x[k], y[k]))
-						    << shape << " n=" << n
+						    << l.name << " " << shape
+						    << " n=" << n
 						    << " count=" << count
 						    << " x=" << x[k]
 						    << " y=" << y[k];
