@@ -33,7 +33,7 @@ template <int K> void compare(const std::uint16_t *table, int count, int values)
 }
 
 // Two accumulators keep the ORs off the critical path.
-void sweep(const void *table, std::size_t bytes, int times)
+static void sweep(const void *table, std::size_t bytes, int times)
 {
 	const auto *entry = static_cast<const std::uint16_t *>(table);
 	const int count = static_cast<int>(bytes / sizeof *entry);
@@ -47,10 +47,13 @@ void sweep(const void *table, std::size_t bytes, int times)
 	}
 }
 
+};
+
 } // namespace
 
-extern const limits limit = {{compare<1>, compare<2>, compare<4>, compare<8>},
-                             sweep};
+extern const limits limit = {
+    {work::compare<1>, work::compare<2>, work::compare<4>, work::compare<8>},
+    work::sweep};
 
 } // namespace LCA_LAYER
 

@@ -33,7 +33,7 @@
 	namespace name                                                         \
 	{                                                                      \
 	int scan(const std::uint16_t *want, int count, int i, int last,        \
-	         std::uint64_t *mask);                                         \
+	         std::uint64_t *hits);                                         \
 	int lockstep(int *x, int *y, const int *dx, const int *dy, int count,  \
 	             bool &deep);                                              \
 	int read(const char *p, const char *base, std::uint16_t *lasts,        \

@@ -12,7 +12,7 @@ namespace
 // A scan of K values, compiled for each K, as each value costs its
 // compares in every block.  The loops over values and vectors are unrolled
 // at any optimization level, so that every vector stays in a register.
-template <int K> struct pass {
+template <int K> struct pass : simd {
 	// Whether the block at i holds any of the values w.
 	static bool holds(int i, const entries *w)
 	{
@@ -26,18 +26,18 @@ template <int K> struct pass {
 	// Kept apart from run(), whose compares the compiler would otherwise
 	// hold, all of them, in case the loop ends.
 	[[gnu::noinline]] static void mark(int i, const entries *w,
-	                                   std::uint64_t *mask)
+	                                   std::uint64_t *hits)
 	{
-		mask[0] = mask[1] = 0;
+		hits[0] = hits[1] = 0;
 #pragma GCC unroll 16
 		for (int k = 0; k < BLOCK; k += ENTRIES)
-			mask[k / 64] |=
+			hits[k / 64] |=
 			    bits16(matches<K>(load(father16 + i + k), w))
 			    << k % 64;
 	}
 
 	static int run(const std::uint16_t *want, int i, int last,
-	               std::uint64_t *mask)
+	               std::uint64_t *hits)
 	{
 		entries w[K];
 #pragma GCC unroll 16
@@ -45,28 +45,28 @@ template <int K> struct pass {
 			w[s] = splat16(want[s]);
 		while (!holds(i, w) && i != last)
 			i += BLOCK;
-		mark(i, w, mask);
+		mark(i, w, hits);
 		return i;
 	}
 };
 
 template <int K>
 int with(const std::uint16_t *want, int count, int i, int last,
-         std::uint64_t *mask)
+         std::uint64_t *hits)
 {
 	if constexpr (K > 1)
 		if (count < K)
-			return with<K - 1>(want, count, i, last, mask);
-	return pass<K>::run(want, i, last, mask);
+			return with<K - 1>(want, count, i, last, hits);
+	return pass<K>::run(want, i, last, hits);
 }
 
 } // namespace
 
 int scan(const std::uint16_t *want, int count, int i, int last,
-         std::uint64_t *mask)
+         std::uint64_t *hits)
 {
-	static_assert(BLOCK == 128, "a block's mask is two words");
-	return with<SCANS>(want, count, i, last, mask);
+	static_assert(BLOCK == 128, "a block's hits are two words");
+	return with<SCANS>(want, count, i, last, hits);
 }
 
 } // namespace LCA_LAYER

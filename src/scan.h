@@ -23,10 +23,10 @@ extern std::uint16_t father16[(MAX_N + BLOCK - 1) / BLOCK * BLOCK];
 
 // Reads whole blocks from position i, a block's start, up to the block that
 // starts at last: gives the first block that holds any of the count values
-// in want, from 1 to SCANS, or last, and sets in mask, a bit an entry, the
+// in want, from 1 to SCANS, or last, and sets in hits, a bit an entry, the
 // entries of that block that hold one.
 using scan_fn = int (*)(const std::uint16_t *want, int count, int i, int last,
-                        std::uint64_t *mask);
+                        std::uint64_t *hits);
 
 // Labels as dfs() does, through the scan given.
 void dfs_with(scan_fn scan, int v);

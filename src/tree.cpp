@@ -41,11 +41,11 @@ static std::uint16_t low(int v)
 	return static_cast<std::uint16_t>(v);
 }
 
-// Calls f for each entry of the block at i whose bit mask sets.
-template <typename F> static void each(int i, const std::uint64_t *mask, F f)
+// Calls f for each entry of the block at i whose bit in hits is set.
+template <typename F> static void each(int i, const std::uint64_t *hits, F f)
 {
 	for (int w = 0; w < BLOCK / 64; w++)
-		for (std::uint64_t m = mask[w]; m != 0; m &= m - 1)
+		for (std::uint64_t m = hits[w]; m != 0; m &= m - 1)
 			f(i + 64 * w + __builtin_ctzll(m));
 }
 
@@ -78,18 +78,18 @@ static void begin(int s, int v, int from)
 	if (from == i)
 		return;
 	const std::uint16_t want[1] = {low(v)};
-	std::uint64_t mask[BLOCK / 64];
-	scan(want, 1, i, i, mask);
-	each(i, mask, [v, from](int c) {
+	std::uint64_t hits[BLOCK / 64];
+	scan(want, 1, i, i, hits);
+	each(i, hits, [v, from](int c) {
 		if (c >= from && is_child(c, v))
 			found(c, v);
 	});
 }
 
 // The pass has met the block at i, where the scans' entries are marked in
-// mask.  A scan whose end lies in this block is over once the entries up to
+// hits.  A scan whose end lies in this block is over once the entries up to
 // its end have been met, and its lane is free for the children found after.
-static void met(int i, const std::uint64_t *mask)
+static void met(int i, const std::uint64_t *hits)
 {
 	unsigned owned = 0;
 	for (int s = 0; s < SCANS; s++)
@@ -102,7 +102,7 @@ static void met(int i, const std::uint64_t *mask)
 				owned &= ~(1u << s);
 			}
 	};
-	each(i, mask, [&](int c) {
+	each(i, hits, [&](int c) {
 		finish(c);
 		for (int s = 0; s < SCANS; s++)
 			if ((owned >> s & 1) && is_child(c, scanning[s]))
@@ -145,8 +145,8 @@ void dfs_with(scan_fn given, int v)
 			}
 		if (count == 0)
 			return;
-		std::uint64_t mask[BLOCK / 64];
-		i = scan(want, count, i, last, mask);
-		met(i, mask);
+		std::uint64_t hits[BLOCK / 64];
+		i = scan(want, count, i, last, hits);
+		met(i, hits);
 	}
 }

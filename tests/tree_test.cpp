@@ -159,16 +159,16 @@ TEST(Label, AsTheDescentOnEveryShape)
 // from i up to last that holds any of the count values in want, or last,
 // and the entries of that block that hold one.
 int first_match(const std::uint16_t *want, int count, int i, int last,
-                std::uint64_t *mask)
+                std::uint64_t *hits)
 {
 	for (;; i += BLOCK) {
-		std::fill(mask, mask + BLOCK / 64, 0);
+		std::fill(hits, hits + BLOCK / 64, 0);
 		for (int k = 0; k < BLOCK; k++)
 			for (int s = 0; s < count; s++)
 				if (father16[i + k] == want[s])
-					mask[k / 64] |= std::uint64_t{1}
+					hits[k / 64] |= std::uint64_t{1}
 					                << k % 64;
-		if (std::any_of(mask, mask + BLOCK / 64,
+		if (std::any_of(hits, hits + BLOCK / 64,
 		                [](std::uint64_t m) { return m != 0; }) ||
 		    i == last)
 			return i;
