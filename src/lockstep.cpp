@@ -9,185 +9,164 @@ namespace LCA_LAYER
 {
 namespace
 {
-// The climbs, over the primitives of the layer.
-struct climbing : simd {
+// The climbs of VECTORS vectors go side by side, so that their gathers
+// are in flight together: each one's deeper node, the other, the steps
+// that level them and where the pair lies, and the lanes that hold one.
+constexpr int GROUP = LANES * VECTORS;
+static_assert(CHUNK + GROUP <= QUEUED,
+              "a queue has room for a group loaded from its last climb");
 
-	// The climbs of VECTORS vectors go side by side, so that their gathers
-	// are in flight together: each one's deeper node, the other, the steps
-	// that level them and where the pair lies, and the lanes that hold one.
-	static constexpr int GROUP = LANES * VECTORS;
-	static_assert(
-	    CHUNK + GROUP <= QUEUED,
-	    "a queue has room for a group loaded from its last climb");
+struct climbs {
+	nodes a[VECTORS], b[VECTORS], left[VECTORS], at[VECTORS];
+	mask live[VECTORS];
+};
 
-	struct climbs {
-		nodes a[VECTORS], b[VECTORS], left[VECTORS], at[VECTORS];
-		mask live[VECTORS];
-	};
+// The climbs of vector v whose deeper node is not yet level with the
+// other.
+mask uneven(const climbs &c, int v) { return greater(c.left[v], splat(0)); }
 
-	// The climbs of vector v whose deeper node is not yet level with the
-	// other.
-	static mask uneven(const climbs &c, int v)
-	{
-		return greater(c.left[v], splat(0));
+// Those that are level, and apart.
+mask apart(const climbs &c, int v)
+{
+	return ~uneven(c, v) & differ(c.a[v], c.b[v]);
+}
+
+// Stores, from n on, the climbs of vector v that keep selects; says
+// where they end.
+int put(queue &q, int n, mask keep, const climbs &c, int v)
+{
+	pack(q.a + n, keep, c.a[v]);
+	pack(q.b + n, keep, c.b[v]);
+	pack(q.left + n, keep, c.left[v]);
+	pack(q.at + n, keep, c.at[v]);
+	return n + count(keep);
+}
+
+// The climbs of q from k on, of the n queued.  A lane past them holds a
+// climb that is level and met, which no step moves.
+void unqueue(const queue &q, int k, int n, climbs &c)
+{
+#pragma GCC unroll 16
+	for (int v = 0; v < VECTORS; v++) {
+		const int first = k + LANES * v;
+		c.live[v] = first_lanes(n - first);
+		c.a[v] = load(q.a + first);
+		c.b[v] = blend(c.live[v], c.a[v], load(q.b + first));
+		c.left[v] = blend(c.live[v], splat(0), load(q.left + first));
+		c.at[v] = load(q.at + first);
 	}
+}
 
-	// Those that are level, and apart.
-	static mask apart(const climbs &c, int v)
-	{
-		return ~uneven(c, v) & differ(c.a[v], c.b[v]);
+// A round of steps: of the deeper nodes not yet level, or of both nodes
+// of the level climbs still apart, until none moves or ROUND steps are
+// made. A lane moves while its steps are fewer than those that level
+// it, or while its nodes differ, a test with no state of its own. Where
+// a gather takes as long with no lane masked in as with all, a vector
+// that would make one with none makes none.
+template <bool levelling> void climb_round(climbs &c)
+{
+	mask level[VECTORS];
+#pragma GCC unroll 16
+	for (int v = 0; v < VECTORS; v++)
+		level[v] = ~uneven(c, v);
+	int s = 0;
+	for (; s < ROUND; s++) {
+		mask m[VECTORS], moving = first_lanes(0);
+#pragma GCC unroll 16
+		for (int v = 0; v < VECTORS; v++) {
+			m[v] = levelling ? greater(c.left[v], splat(s))
+			                 : level[v] & differ(c.a[v], c.b[v]);
+			moving = moving | m[v];
+		}
+		if (none(moving))
+			break;
+#pragma GCC unroll 16
+		for (int v = 0; v < VECTORS; v++) {
+			if (SKIP && none(m[v]))
+				continue;
+			c.a[v] = follow(father, c.a[v], m[v]);
+			if constexpr (!levelling)
+				c.b[v] = follow(father, c.b[v], m[v]);
+		}
 	}
+	if constexpr (levelling)
+#pragma GCC unroll 16
+		for (int v = 0; v < VECTORS; v++)
+			c.left[v] = sub(c.left[v], splat(s));
+}
 
-	// Stores, from n on, the climbs of vector v that keep selects; says
-	// where they end.
-	static int put(queue &q, int n, mask keep, const climbs &c, int v)
-	{
-		pack(q.a + n, keep, c.a[v]);
-		pack(q.b + n, keep, c.b[v]);
-		pack(q.left + n, keep, c.left[v]);
-		pack(q.at + n, keep, c.at[v]);
-		return n + count(keep);
+// Runs rounds over the n climbs queued in from until none is left, of
+// levelling or of meeting: those that go on after a round stay in from,
+// packed, and the rest go to to, from done on; says where those end.
+template <bool levelling> int rounds(queue &from, int n, queue &to, int done)
+{
+	while (n > 0) {
+		int kept = 0;
+		for (int k = 0; k < n; k += GROUP) {
+			climbs c;
+			unqueue(from, k, n, c);
+			climb_round<levelling>(c);
+#pragma GCC unroll 16
+			for (int v = 0; v < VECTORS; v++) {
+				const mask on =
+				    levelling ? uneven(c, v) : apart(c, v);
+				kept = put(from, kept, on, c, v);
+				done = put(to, done, c.live[v] & ~on, c, v);
+			}
+		}
+		n = kept;
 	}
+	return done;
+}
 
-	// The climbs of q from k on, of the n queued.  A lane past them holds a
-	// climb that is level and met, which no step moves.
-	static void unqueue(const queue &q, int k, int n, climbs &c)
-	{
+// Climbs the whole vectors of the count pairs from x, y, of depths from
+// dx, dy, the pair at x lying at from, a round of levelling and one of
+// meeting: most shallow climbs end there, and their answers are stored
+// as the pairs lie.  Queues the rest, and sets deep, leaving a vector
+// alone, if any of its nodes lies deeper than SHALLOW.
+void first_round(int *x, int *y, const int *dx, const int *dy, int count,
+                 int from, int &to_level, int &to_meet, bool &deep)
+{
+	for (int k = 0; k + LANES <= count; k += GROUP) {
+		climbs c;
 #pragma GCC unroll 16
 		for (int v = 0; v < VECTORS; v++) {
 			const int first = k + LANES * v;
-			c.live[v] = first_lanes(n - first);
-			c.a[v] = load(q.a + first);
-			c.b[v] = blend(c.live[v], c.a[v], load(q.b + first));
-			c.left[v] =
-			    blend(c.live[v], splat(0), load(q.left + first));
-			c.at[v] = load(q.at + first);
-		}
-	}
-
-	// A round of steps: of the deeper nodes not yet level, or of both nodes
-	// of the level climbs still apart, until none moves or ROUND steps are
-	// made. A lane moves while its steps are fewer than those that level
-	// it, or while its nodes differ, a test with no state of its own. Where
-	// a gather takes as long with no lane masked in as with all, a vector
-	// that would make one with none makes none.
-	template <bool levelling> static void climb_round(climbs &c)
-	{
-		mask level[VECTORS];
-#pragma GCC unroll 16
-		for (int v = 0; v < VECTORS; v++)
-			level[v] = ~uneven(c, v);
-		int s = 0;
-		for (; s < ROUND; s++) {
-			mask m[VECTORS], moving = first_lanes(0);
-#pragma GCC unroll 16
-			for (int v = 0; v < VECTORS; v++) {
-				m[v] = levelling
-				           ? greater(c.left[v], splat(s))
-				           : level[v] & differ(c.a[v], c.b[v]);
-				moving = moving | m[v];
-			}
-			if (none(moving))
-				break;
-#pragma GCC unroll 16
-			for (int v = 0; v < VECTORS; v++) {
-				if (SKIP && none(m[v]))
-					continue;
-				c.a[v] = follow(father, c.a[v], m[v]);
-				if constexpr (!levelling)
-					c.b[v] = follow(father, c.b[v], m[v]);
+			const bool whole = first + LANES <= count;
+			const nodes vx = whole ? load(x + first) : splat(0),
+			            vy = whole ? load(y + first) : splat(0),
+			            ux = whole ? load(dx + first) : splat(0),
+			            uy = whole ? load(dy + first) : splat(0);
+			c.live[v] = first_lanes(whole ? LANES : 0);
+			const mask y_deeper = greater(uy, ux);
+			c.a[v] = blend(y_deeper, vx, vy);
+			c.b[v] = blend(y_deeper, vy, vx);
+			c.left[v] = absolute(sub(ux, uy));
+			c.at[v] = add(splat(from + first), lane_numbers());
+			if (!none(greater(maximum(ux, uy), splat(SHALLOW)))) {
+				deep = true;
+				c.live[v] = first_lanes(0);
+				c.a[v] = c.b[v] = c.left[v] = splat(0);
 			}
 		}
-		if constexpr (levelling)
+		climb_round<true>(c);
+		climb_round<false>(c);
 #pragma GCC unroll 16
-			for (int v = 0; v < VECTORS; v++)
-				c.left[v] = sub(c.left[v], splat(s));
-	}
-
-	// Runs rounds over the n climbs queued in from until none is left, of
-	// levelling or of meeting: those that go on after a round stay in from,
-	// packed, and the rest go to to, from done on; says where those end.
-	template <bool levelling>
-	static int rounds(queue &from, int n, queue &to, int done)
-	{
-		while (n > 0) {
-			int kept = 0;
-			for (int k = 0; k < n; k += GROUP) {
-				climbs c;
-				unqueue(from, k, n, c);
-				climb_round<levelling>(c);
-#pragma GCC unroll 16
-				for (int v = 0; v < VECTORS; v++) {
-					const mask on = levelling ? uneven(c, v)
-					                          : apart(c, v);
-					kept = put(from, kept, on, c, v);
-					done = put(to, done, c.live[v] & ~on, c,
-					           v);
-				}
-			}
-			n = kept;
-		}
-		return done;
-	}
-
-	// Climbs the whole vectors of the count pairs from x, y, of depths from
-	// dx, dy, the pair at x lying at from, a round of levelling and one of
-	// meeting: most shallow climbs end there, and their answers are stored
-	// as the pairs lie.  Queues the rest, and sets deep, leaving a vector
-	// alone, if any of its nodes lies deeper than SHALLOW.
-	static void first_round(int *x, int *y, const int *dx, const int *dy,
-	                        int count, int from, int &to_level,
-	                        int &to_meet, bool &deep)
-	{
-		for (int k = 0; k + LANES <= count; k += GROUP) {
-			climbs c;
-#pragma GCC unroll 16
-			for (int v = 0; v < VECTORS; v++) {
-				const int first = k + LANES * v;
-				const bool whole = first + LANES <= count;
-				const nodes vx = whole ? load(x + first)
-				                       : splat(0),
-				            vy = whole ? load(y + first)
-				                       : splat(0),
-				            ux = whole ? load(dx + first)
-				                       : splat(0),
-				            uy = whole ? load(dy + first)
-				                       : splat(0);
-				c.live[v] = first_lanes(whole ? LANES : 0);
-				const mask y_deeper = greater(uy, ux);
-				c.a[v] = blend(y_deeper, vx, vy);
-				c.b[v] = blend(y_deeper, vy, vx);
-				c.left[v] = absolute(sub(ux, uy));
-				c.at[v] =
-				    add(splat(from + first), lane_numbers());
-				if (!none(greater(maximum(ux, uy),
-				                  splat(SHALLOW)))) {
-					deep = true;
-					c.live[v] = first_lanes(0);
-					c.a[v] = c.b[v] = c.left[v] = splat(0);
-				}
-			}
-			climb_round<true>(c);
-			climb_round<false>(c);
-#pragma GCC unroll 16
-			for (int v = 0; v < VECTORS; v++) {
-				if (none(c.live[v]))
-					continue;
-				// The lanes that go on are stored their answers
-				// later.
-				store(x + k + LANES * v, c.a[v]);
-				store(y + k + LANES * v, c.a[v]);
-				const mask up = uneven(c, v), on = apart(c, v);
-				if (!none(up))
-					to_level =
-					    put(levelling, to_level, up, c, v);
-				if (!none(on))
-					to_meet =
-					    put(meeting, to_meet, on, c, v);
-			}
+		for (int v = 0; v < VECTORS; v++) {
+			if (none(c.live[v]))
+				continue;
+			// The lanes that go on are stored their answers
+			// later.
+			store(x + k + LANES * v, c.a[v]);
+			store(y + k + LANES * v, c.a[v]);
+			const mask up = uneven(c, v), on = apart(c, v);
+			if (!none(up))
+				to_level = put(levelling, to_level, up, c, v);
+			if (!none(on))
+				to_meet = put(meeting, to_meet, on, c, v);
 		}
 	}
-};
+}
 
 } // namespace
 
@@ -197,19 +176,17 @@ struct climbing : simd {
 int lockstep(int *x, int *y, const int *dx, const int *dy, int count,
              bool &deep)
 {
-	for (int k = 0; k + simd::LANES <= count; k += CHUNK) {
+	for (int k = 0; k + LANES <= count; k += CHUNK) {
 		int to_level = 0, to_meet = 0;
-		climbing::first_round(x + k, y + k, dx + k, dy + k,
-		                      count - k < CHUNK ? count - k : CHUNK, k,
-		                      to_level, to_meet, deep);
-		to_meet = climbing::rounds<true>(levelling, to_level, meeting,
-		                                 to_meet);
-		const int n =
-		    climbing::rounds<false>(meeting, to_meet, answered, 0);
+		first_round(x + k, y + k, dx + k, dy + k,
+		            count - k < CHUNK ? count - k : CHUNK, k, to_level,
+		            to_meet, deep);
+		to_meet = rounds<true>(levelling, to_level, meeting, to_meet);
+		const int n = rounds<false>(meeting, to_meet, answered, 0);
 		for (int j = 0; j < n; j++)
 			x[answered.at[j]] = y[answered.at[j]] = answered.a[j];
 	}
-	return count / simd::LANES * simd::LANES;
+	return count / LANES * LANES;
 }
 
 } // namespace LCA_LAYER

@@ -12,7 +12,7 @@ namespace
 // A scan of K values, compiled for each K, as each value costs its
 // compares in every block.  The loops over values and vectors are unrolled
 // at any optimization level, so that every vector stays in a register.
-template <int K> struct pass : simd {
+template <int K> struct pass {
 	// Whether the block at i holds any of the values w.
 	static bool holds(int i, const entries *w)
 	{

@@ -191,10 +191,7 @@ const int *values_ahead(int &count)
 	return ahead + taken;
 }
 
-void take_values(int count)
-{
-	taken += count;
-}
+void take_values(int count) { taken += count; }
 
 // A batch of answers at a time, with room for each one's eight bytes and a
 // stretch past the last.
@@ -231,10 +228,7 @@ static const char *consumed()
 	return taken > 0 ? input + lasts[taken - 1] + 1 : next;
 }
 
-std::size_t unread()
-{
-	return static_cast<std::size_t>(end - consumed());
-}
+std::size_t unread() { return static_cast<std::size_t>(end - consumed()); }
 
 void give_back_input()
 {

@@ -36,10 +36,7 @@ static int waits;
 
 static void begin(int s, int v, int from);
 
-static std::uint16_t low(int v)
-{
-	return static_cast<std::uint16_t>(v);
-}
+static std::uint16_t low(int v) { return static_cast<std::uint16_t>(v); }
 
 // Calls f for each entry of the block at i whose bit in hits is set.
 template <typename F> static void each(int i, const std::uint64_t *hits, F f)
@@ -114,10 +111,7 @@ static void met(int i, const std::uint64_t *hits)
 			begin(s, waiting[--waits], i + BLOCK);
 }
 
-void dfs(int v)
-{
-	dfs_with(best.scan, v);
-}
+void dfs(int v) { dfs_with(best.scan, v); }
 
 // The copy costs one pass.  A node number, at most 100000 < 2 x 65536,
 // shares its low 16 bits with at most one other (v and v + 65536), so an

@@ -15,10 +15,7 @@ extern int depth[MAX_N];
 // leads to v; nodes never reached keep the label 0.
 void dfs(int v);
 
-inline bool reached(int v)
-{
-	return depth[v] != 0;
-}
+inline bool reached(int v) { return depth[v] != 0; }
 
 // Moves x and y up, in place, until both hold their lowest common ancestor.
 // Both must have been reached by dfs(1).
