@@ -133,7 +133,7 @@ constexpr int VALUES = 8;
 // byte cleared, the digits less '0' kept; full has a bit for each lane
 // of w bytes that is all digits.  A byte is a digit if less '0' it is
 // at most 9, unsigned; the bytes below one that is not, by shifts.
-template <int w> inline runs run(v256 x, unsigned &full)
+template <int w> inline runs masked(v256 x, unsigned &full)
 {
 	x = _mm256_sub_epi8(x, set8('0'));
 	v256 before = ~_mm256_cmpeq_epi8(_mm256_min_epu8(x, set8(9)), x);
@@ -158,23 +158,24 @@ template <class W> inline W up_to(const char *p)
 	std::memcpy(&w, p - (sizeof w - 1), sizeof w);
 	return w;
 }
-inline runs run4(const char *base, const std::uint16_t *l, int, unsigned &full)
+template <int w>
+inline runs run(const char *base, const std::uint16_t *l, int, unsigned &full)
 {
 	const char *b = base;
-	return run<4>(
-	    _mm256_setr_epi32(up_to<int>(b + l[0]), up_to<int>(b + l[1]),
-	                      up_to<int>(b + l[2]), up_to<int>(b + l[3]),
-	                      up_to<int>(b + l[4]), up_to<int>(b + l[5]),
-	                      up_to<int>(b + l[6]), up_to<int>(b + l[7])),
-	    full);
-}
-inline runs run8(const char *base, const std::uint16_t *l, int, unsigned &full)
-{
-	using q = long long;
-	return run<8>(
-	    _mm256_setr_epi64x(up_to<q>(base + l[0]), up_to<q>(base + l[1]),
-	                       up_to<q>(base + l[2]), up_to<q>(base + l[3])),
-	    full);
+	if constexpr (w == 4)
+		return masked<4>(_mm256_setr_epi32(
+		                     up_to<int>(b + l[0]), up_to<int>(b + l[1]),
+		                     up_to<int>(b + l[2]), up_to<int>(b + l[3]),
+		                     up_to<int>(b + l[4]), up_to<int>(b + l[5]),
+		                     up_to<int>(b + l[6]),
+		                     up_to<int>(b + l[7])),
+		                 full);
+	else
+		return masked<8>(_mm256_setr_epi64x(up_to<long long>(b + l[0]),
+		                                    up_to<long long>(b + l[1]),
+		                                    up_to<long long>(b + l[2]),
+		                                    up_to<long long>(b + l[3])),
+		                 full);
 }
 inline runs join8(runs x)
 {
@@ -233,15 +234,18 @@ inline wide split10000(wide u)
 	return high |
 	       _mm256_slli_epi64(u - _mm256_mul_epu32(high, set64(10000)), 32);
 }
-inline wide quotient100(wide x)
+// Each 32-bit half, below 10^4, as its quotient and remainder by 100,
+// and each 16-bit quarter, below 100, as its quotient and remainder by 10.
+inline wide split100(wide x)
 {
-	return _mm256_srli_epi16(_mm256_mulhi_epu16(x, set32(5243)), 3);
+	const v256 q = _mm256_srli_epi16(_mm256_mulhi_epu16(x, set32(5243)), 3);
+	return q | _mm256_slli_epi32(x - _mm256_mullo_epi16(q, set32(100)), 16);
 }
-inline wide times100(wide x) { return _mm256_mullo_epi16(x, set32(100)); }
-inline wide shift16(wide x) { return _mm256_slli_epi32(x, 16); }
-inline wide quotient10(wide x) { return _mm256_mulhi_epu16(x, set16(6554)); }
-inline wide times10(wide x) { return _mm256_mullo_epi16(x, set16(10)); }
-inline wide shift8(wide x) { return _mm256_slli_epi16(x, 8); }
+inline wide split10(wide x)
+{
+	const v256 q = _mm256_mulhi_epu16(x, set16(6554));
+	return q | _mm256_slli_epi16(x - _mm256_mullo_epi16(q, set16(10)), 8);
+}
 // Each lane's digits, its leading zeros shifted out and a newline
 // after, stored where the one before ends.  The length of each comes
 // from its value, one compare for each power of ten, while its digits

@@ -184,16 +184,6 @@ inline runs run(const char *base, const std::uint16_t *lasts, int lives,
 	    ~marked, w == 4 ? 0x1111111111111111 : 0x0101010101010101));
 	return _mm512_maskz_mov_epi8(~marked, x);
 }
-inline runs run4(const char *base, const std::uint16_t *lasts, int lives,
-                 unsigned &full)
-{
-	return run<4>(base, lasts, lives, full);
-}
-inline runs run8(const char *base, const std::uint16_t *lasts, int lives,
-                 unsigned &full)
-{
-	return run<8>(base, lasts, lives, full);
-}
 inline runs join8(runs x)
 {
 	return _mm512_maddubs_epi16(x, set16(1 << 8 | 10));
@@ -244,18 +234,19 @@ inline wide split10000(wide u)
 	return high |
 	       _mm512_slli_epi64(u - _mm512_mul_epu32(high, set64(10000)), 32);
 }
-inline wide quotient100(wide x)
+// Each 32-bit half, below 10^4, as its quotient and remainder by 100,
+// and each 16-bit quarter, below 100, as its quotient and remainder by 10.
+inline wide split100(wide x)
 {
-	return _mm512_srli_epi32(_mm512_mullo_epi32(x, set32(10486)), 20);
+	const v512 q =
+	    _mm512_srli_epi32(_mm512_mullo_epi32(x, set32(10486)), 20);
+	return q | _mm512_slli_epi32(x - _mm512_mullo_epi32(q, set32(100)), 16);
 }
-inline wide times100(wide x) { return _mm512_mullo_epi32(x, set32(100)); }
-inline wide shift16(wide x) { return _mm512_slli_epi32(x, 16); }
-inline wide quotient10(wide x)
+inline wide split10(wide x)
 {
-	return _mm512_srli_epi16(_mm512_mullo_epi16(x, set16(103)), 10);
+	const v512 q = _mm512_srli_epi16(_mm512_mullo_epi16(x, set16(103)), 10);
+	return q | _mm512_slli_epi16(x - _mm512_mullo_epi16(q, set16(10)), 8);
 }
-inline wide times10(wide x) { return _mm512_mullo_epi16(x, set16(10)); }
-inline wide shift8(wide x) { return _mm512_slli_epi16(x, 8); }
 // The digits move down a byte, over the leading zero that every
 // answer below 10^7 has, and the newline takes the top byte.  The
 // bytes from each answer's first digit that is not 0, or its last

@@ -89,7 +89,7 @@ int convert(const char *base, const std::uint16_t *lasts, int count,
 		const int lives = count - k < VALUES ? count - k : VALUES;
 		const unsigned live = (1u << lives) - 1;
 		unsigned full;
-		const runs x = run4(base, lasts + k, lives, full);
+		const runs x = run<4>(base, lasts + k, lives, full);
 		if ((full & live) == 0) {
 			store_short(values + k, join16(join8(x)));
 			continue;
@@ -97,7 +97,7 @@ int convert(const char *base, const std::uint16_t *lasts, int count,
 #pragma GCC unroll 16
 		for (int h = 0; h < lives; h += VALUES / 2) {
 			const runs y =
-			    run8(base, lasts + k + h, lives - h, full);
+			    run<8>(base, lasts + k + h, lives - h, full);
 			store_long(values + k + h, join32(join16(join8(y))));
 			for (full &= live >> h; full != 0; full &= full - 1) {
 				const int j = k + h + __builtin_ctz(full);
@@ -143,12 +143,8 @@ char *form(const int *v, int count, char *to)
 		}
 #pragma GCC unroll 16
 		for (int h = 0; h < lives; h += WIDE) {
-			const wide w = widen(u, h), x = split10000(w);
-			const wide hundreds = quotient100(x);
-			const wide pairs =
-			    hundreds | shift16(x - times100(hundreds));
-			const wide tens = quotient10(pairs);
-			to = put_digits(tens | shift8(pairs - times10(tens)), w,
+			const wide w = widen(u, h);
+			to = put_digits(split10(split100(split10000(w))), w,
 			                lives - h, to);
 		}
 	}

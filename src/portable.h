@@ -216,7 +216,7 @@ template <int w> inline constexpr lane_runs<w> all_lane_runs()
 // marks, 8 b + 7 of the bytes b below each lane's last, each moved by
 // a power of two of its own to one of the top bits, where no other
 // product lands or carries; and the pattern is looked up.
-template <int w> inline std::uint64_t run(std::uint64_t x, unsigned &full)
+template <int w> inline std::uint64_t masked(std::uint64_t x, unsigned &full)
 {
 	static constexpr lane_runs<w> table = all_lane_runs<w>();
 	const std::uint64_t ones = 0x0101010101010101, top = 0x80 * ones;
@@ -233,27 +233,22 @@ template <int w> inline std::uint64_t run(std::uint64_t x, unsigned &full)
 	return t & table.mask[pattern];
 }
 
-inline runs run4(const char *base, const std::uint16_t *lasts, int,
-                 unsigned &full)
+// Two words, of two lanes each or of one.
+template <int w>
+inline runs run(const char *base, const std::uint16_t *lasts, int,
+                unsigned &full)
 {
+	const auto word = [&](int k) {
+		return w == 4 ? up_to<4>(base + lasts[2 * k]) |
+		                    up_to<4>(base + lasts[2 * k + 1]) << 32
+		              : up_to<8>(base + lasts[k]);
+	};
 	unsigned high;
-	const runs r = {
-	    {run<4>(up_to<4>(base + lasts[0]) | up_to<4>(base + lasts[1]) << 32,
-	            full),
-	     run<4>(up_to<4>(base + lasts[2]) | up_to<4>(base + lasts[3]) << 32,
-	            high)}};
-	full |= high << 2;
+	const runs r = {{masked<w>(word(0), full), masked<w>(word(1), high)}};
+	full |= high << 8 / w;
 	return r;
 }
-inline runs run8(const char *base, const std::uint16_t *lasts, int,
-                 unsigned &full)
-{
-	unsigned high;
-	const runs r = {{run<8>(up_to<8>(base + lasts[0]), full),
-	                 run<8>(up_to<8>(base + lasts[1]), high)}};
-	full |= high << 1;
-	return r;
-}
+
 // Forming answers: one at a time, its digits in a word.  Each
 // quotient is a multiply and a shift, exact over its lane's range, and
 // a lane's products never reach the next.
@@ -270,15 +265,18 @@ inline char *put_singles(answers u, int, char *to)
 }
 inline wide widen(answers u, int) { return u; }
 inline wide split10000(wide v) { return v / 10000 | (v % 10000) << 32; }
-inline wide quotient100(wide x)
+// Each 32-bit half, below 10^4, as its quotient and remainder by 100,
+// and each 16-bit quarter, below 100, as its quotient and remainder by 10.
+inline wide split100(wide x)
 {
-	return (x * 10486 >> 20) & 0x0000007F0000007F;
+	const wide q = (x * 10486 >> 20) & 0x0000007F0000007F;
+	return q | (x - q * 100) << 16;
 }
-inline wide times100(wide x) { return x * 100; }
-inline wide shift16(wide x) { return x << 16; }
-inline wide quotient10(wide x) { return (x * 103 >> 10) & 0x000F000F000F000F; }
-inline wide times10(wide x) { return x * 10; }
-inline wide shift8(wide x) { return x << 8; }
+inline wide split10(wide x)
+{
+	const wide q = (x * 103 >> 10) & 0x000F000F000F000F;
+	return q | (x - q * 10) << 8;
+}
 // The digits, their leading zeros shifted out and a newline after
 // them: all eight bytes are stored.  The first digit is the lowest
 // byte that is not 0, or the last.
