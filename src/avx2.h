@@ -26,18 +26,18 @@ inline v256 set32(int c) { return _mm256_set1_epi32(c); }
 inline v256 set64(long long c) { return _mm256_set1_epi64x(c); }
 inline v256 zero() { return _mm256_setzero_si256(); }
 inline bool none(v256 m) { return _mm256_testz_si256(m, m); }
-inline v256 load(const void *p)
+template <class T> inline v256 load(const T *p)
 {
-	return _mm256_loadu_si256(static_cast<const v256 *>(p));
+	return _mm256_loadu_si256(reinterpret_cast<const v256 *>(p));
+}
+template <class T> inline void store(T *p, v256 v)
+{
+	_mm256_storeu_si256(reinterpret_cast<v256 *>(p), v);
 }
 
 // Scanning: 16 entries of 16 bits a vector.
 using entries = v256;
 constexpr int ENTRIES = 16;
-inline entries load(const std::uint16_t *p)
-{
-	return _mm256_load_si256(reinterpret_cast<const v256 *>(p));
-}
 inline entries splat16(std::uint16_t v) { return set16(short(v)); }
 template <int K> inline v256 matches(entries v, const entries *w)
 {
@@ -60,11 +60,6 @@ using nodes = v256;
 using mask = v256;
 constexpr int LANES = 8, VECTORS = 4, ROUND = 4;
 constexpr bool SKIP = true;
-inline nodes load(const int *p) { return load(static_cast<const void *>(p)); }
-inline void store(int *p, nodes v)
-{
-	_mm256_storeu_si256(reinterpret_cast<v256 *>(p), v);
-}
 inline nodes splat(int v) { return set32(v); }
 inline nodes lane_numbers()
 {
@@ -103,7 +98,6 @@ inline void pack(int *to, mask keep, nodes v)
 // or more lies below every range that is asked.
 using bytes = v256;
 constexpr int BYTES = 32;
-inline bytes load(const char *p) { return load(static_cast<const void *>(p)); }
 inline v256 within(bytes v, char c, char n)
 {
 	return _mm256_cmpgt_epi8(v, set8(char(c - 1))) &
@@ -258,13 +252,11 @@ inline char *put_digits(wide digits, wide value, int n, char *to)
 	};
 	const v256 length = set64(8) - above(10) - above(100) - above(1000) -
 	                    above(10000) - above(100000) - above(1000000);
-	alignas(32) std::uint64_t text[4], bits[4];
-	_mm256_store_si256(
-	    reinterpret_cast<v256 *>(text),
-	    _mm256_srlv_epi64(_mm256_add_epi8(digits, set8('0')),
-	                      _mm256_sub_epi64(set64(64), length)) |
-	        _mm256_sllv_epi64(set64('\n'), length));
-	_mm256_store_si256(reinterpret_cast<v256 *>(bits), length);
+	std::uint64_t text[4], bits[4];
+	store(text, _mm256_srlv_epi64(_mm256_add_epi8(digits, set8('0')),
+	                              _mm256_sub_epi64(set64(64), length)) |
+	                _mm256_sllv_epi64(set64('\n'), length));
+	store(bits, length);
 	for (int k = 0; k < 4 && k < n; k++) {
 		std::memcpy(to, &text[k], sizeof text[k]);
 		to += bits[k] / 8 + 1;

@@ -28,6 +28,10 @@ inline v512 set16(short c) { return _mm512_set1_epi16(c); }
 inline v512 set32(int c) { return _mm512_set1_epi32(c); }
 inline v512 set64(long long c) { return _mm512_set1_epi64(c); }
 inline bool none(std::uint64_t m) { return m == 0; }
+template <class T> inline v512 load(const T *p)
+{
+	return _mm512_loadu_si512(p);
+}
 inline __m256i load256(const void *p)
 {
 	return _mm256_loadu_si256(static_cast<const __m256i *>(p));
@@ -44,7 +48,6 @@ inline v512 byte_numbers()
 // Scanning: 32 entries of 16 bits a vector.
 using entries = v512;
 constexpr int ENTRIES = 32;
-inline entries load(const std::uint16_t *p) { return _mm512_load_si512(p); }
 inline entries splat16(std::uint16_t v) { return set16(short(v)); }
 template <int K> inline __mmask32 differs(entries v, const entries *w)
 {
@@ -68,7 +71,6 @@ using nodes = v512;
 using mask = __mmask16;
 constexpr int LANES = 16, VECTORS = 4, ROUND = 4;
 constexpr bool SKIP = true;
-inline nodes load(const int *p) { return _mm512_loadu_si512(p); }
 inline void store(int *p, nodes v) { _mm512_storeu_si512(p, v); }
 inline nodes splat(int v) { return set32(v); }
 inline nodes lane_numbers()
@@ -105,7 +107,6 @@ inline void pack(int *to, mask keep, nodes v)
 // is below n where it lies from c to c + n - 1.
 using bytes = v512;
 constexpr int BYTES = 64;
-inline bytes load(const char *p) { return _mm512_loadu_si512(p); }
 inline __mmask64 within(bytes v, char c, char n)
 {
 	return _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, set8(c)), set8(n));
