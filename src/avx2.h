@@ -252,14 +252,14 @@ inline char *put_digits(wide digits, wide value, int n, char *to)
 	};
 	const v256 length = set64(8) - above(10) - above(100) - above(1000) -
 	                    above(10000) - above(100000) - above(1000000);
-	std::uint64_t text[4], bits[4];
+	std::uint64_t text[4], shifts[4];
 	store(text, _mm256_srlv_epi64(_mm256_add_epi8(digits, set8('0')),
 	                              _mm256_sub_epi64(set64(64), length)) |
 	                _mm256_sllv_epi64(set64('\n'), length));
-	store(bits, length);
+	store(shifts, length);
 	for (int k = 0; k < 4 && k < n; k++) {
 		std::memcpy(to, &text[k], sizeof text[k]);
-		to += bits[k] / 8 + 1;
+		to += shifts[k] / 8 + 1;
 	}
 	return to;
 }

@@ -40,7 +40,7 @@ void climb(int &x, int &y)
 // Where the tree is shallow, the pairs climb in lockstep instead (see
 // lockstep.h).
 
-enum { LANES = 12, MEET_LANES = 8 };
+enum { EVEN_UPS = 12, MEETS = 8 };
 
 // Levels each pair in place: the deeper of x[k] and y[k] moves up until
 // the two are at the same depth.  Each round moves every lane as many
@@ -50,12 +50,12 @@ enum { LANES = 12, MEET_LANES = 8 };
 // INT_MAX to 0.
 static void even_up(int *x, int *y, int count)
 {
-	std::size_t node[LANES];
-	int left[LANES], *slot[LANES];
+	std::size_t node[EVEN_UPS];
+	int left[EVEN_UPS], *slot[EVEN_UPS];
 	int next = 0, live = 0;
 	static int none;
 
-	const auto take = [&](int k) {
+	const auto next_pair = [&](int k) {
 		for (; next < count; next++) {
 			const int d = depth[x[next]] - depth[y[next]];
 			if (d != 0) {
@@ -72,26 +72,26 @@ static void even_up(int *x, int *y, int count)
 		left[k] = INT_MAX;
 	};
 #pragma GCC unroll 16
-	for (int k = 0; k < LANES; k++)
-		take(k);
+	for (int k = 0; k < EVEN_UPS; k++)
+		next_pair(k);
 	while (live > 0) {
 		int steps = left[0];
 #pragma GCC unroll 16
-		for (int k = 1; k < LANES; k++)
+		for (int k = 1; k < EVEN_UPS; k++)
 			steps = std::min(steps, left[k]);
 		for (int s = 0; s < steps; s++) {
 #pragma GCC unroll 16
-			for (int k = 0; k < LANES; k++)
+			for (int k = 0; k < EVEN_UPS; k++)
 				node[k] =
 				    static_cast<unsigned>(father[node[k]]);
 		}
 #pragma GCC unroll 16
-		for (int k = 0; k < LANES; k++) {
+		for (int k = 0; k < EVEN_UPS; k++) {
 			left[k] -= steps;
 			if (left[k] == 0) {
 				*slot[k] = static_cast<int>(node[k]);
 				live--;
-				take(k);
+				next_pair(k);
 			}
 		}
 	}
@@ -99,16 +99,16 @@ static void even_up(int *x, int *y, int count)
 
 // Moves the levelled pairs up together until they meet, in place, x[k]
 // ending as the answer.  Each round steps every lane until one of them
-// meets.  Once no pair is left to take, the lanes still climbing finish
+// meets.  Once no pair is left to next_pair, the lanes still climbing finish
 // one at a time.
 static void meet(int *x, int *y, int count)
 {
-	std::size_t a[MEET_LANES], b[MEET_LANES];
-	int *slot[MEET_LANES];
+	std::size_t a[MEETS], b[MEETS];
+	int *slot[MEETS];
 	int next = 0;
 	static int none;
 
-	const auto take = [&](int k) {
+	const auto next_pair = [&](int k) {
 		for (; next < count; next++)
 			if (x[next] != y[next]) {
 				slot[k] = &x[next];
@@ -123,27 +123,27 @@ static void meet(int *x, int *y, int count)
 	};
 	bool more = true;
 #pragma GCC unroll 16
-	for (int k = 0; k < MEET_LANES; k++)
-		more &= take(k);
+	for (int k = 0; k < MEETS; k++)
+		more &= next_pair(k);
 	while (more) {
 		bool met;
 		do {
 			met = false;
 #pragma GCC unroll 16
-			for (int k = 0; k < MEET_LANES; k++) {
+			for (int k = 0; k < MEETS; k++) {
 				a[k] = static_cast<unsigned>(father[a[k]]);
 				b[k] = static_cast<unsigned>(father[b[k]]);
 				met |= a[k] == b[k];
 			}
 		} while (!met);
 #pragma GCC unroll 16
-		for (int k = 0; k < MEET_LANES; k++)
+		for (int k = 0; k < MEETS; k++)
 			if (more && a[k] == b[k]) {
 				*slot[k] = static_cast<int>(a[k]);
-				more = take(k);
+				more = next_pair(k);
 			}
 	}
-	for (int k = 0; k < MEET_LANES; k++) {
+	for (int k = 0; k < MEETS; k++) {
 		int p = static_cast<int>(a[k]), q = static_cast<int>(b[k]);
 		climb(p, q);
 		*slot[k] = p;

@@ -12,12 +12,12 @@ namespace
 // The climbs of VECTORS vectors go side by side, so that their gathers
 // are in flight together: each one's deeper node, the other, the steps
 // that level them and where the pair lies, and the lanes that hold one.
-constexpr int GROUP = LANES * VECTORS;
-static_assert(CHUNK + GROUP <= QUEUED,
+constexpr int IN_FLIGHT = LANES * VECTORS;
+static_assert(CHUNK + IN_FLIGHT <= QUEUED,
               "a queue has room for a group loaded from its last climb");
 
 struct climbs {
-	nodes a[VECTORS], b[VECTORS], left[VECTORS], at[VECTORS];
+	nodes a[VECTORS], b[VECTORS], left[VECTORS], slot[VECTORS];
 	mask live[VECTORS];
 };
 
@@ -38,7 +38,7 @@ int put(queue &q, int n, mask keep, const climbs &c, int v)
 	pack(q.a + n, keep, c.a[v]);
 	pack(q.b + n, keep, c.b[v]);
 	pack(q.left + n, keep, c.left[v]);
-	pack(q.at + n, keep, c.at[v]);
+	pack(q.slot + n, keep, c.slot[v]);
 	return n + count(keep);
 }
 
@@ -53,7 +53,7 @@ void unqueue(const queue &q, int k, int n, climbs &c)
 		c.a[v] = load(q.a + first);
 		c.b[v] = blend(c.live[v], c.a[v], load(q.b + first));
 		c.left[v] = blend(c.live[v], splat(0), load(q.left + first));
-		c.at[v] = load(q.at + first);
+		c.slot[v] = load(q.slot + first);
 	}
 }
 
@@ -65,17 +65,17 @@ void unqueue(const queue &q, int k, int n, climbs &c)
 // that would make one with none makes none.
 template <bool levelling> void climb_round(climbs &c)
 {
-	mask level[VECTORS];
+	mask even[VECTORS];
 #pragma GCC unroll 16
 	for (int v = 0; v < VECTORS; v++)
-		level[v] = ~uneven(c, v);
+		even[v] = ~uneven(c, v);
 	int s = 0;
 	for (; s < ROUND; s++) {
 		mask m[VECTORS], moving = first_lanes(0);
 #pragma GCC unroll 16
 		for (int v = 0; v < VECTORS; v++) {
 			m[v] = levelling ? greater(c.left[v], splat(s))
-			                 : level[v] & differ(c.a[v], c.b[v]);
+			                 : even[v] & differ(c.a[v], c.b[v]);
 			moving = moving | m[v];
 		}
 		if (none(moving))
@@ -102,7 +102,7 @@ template <bool levelling> int rounds(queue &from, int n, queue &to, int done)
 {
 	while (n > 0) {
 		int kept = 0;
-		for (int k = 0; k < n; k += GROUP) {
+		for (int k = 0; k < n; k += IN_FLIGHT) {
 			climbs c;
 			unqueue(from, k, n, c);
 			climb_round<levelling>(c);
@@ -127,7 +127,7 @@ template <bool levelling> int rounds(queue &from, int n, queue &to, int done)
 void first_round(int *x, int *y, const int *dx, const int *dy, int count,
                  int from, int &to_level, int &to_meet, bool &deep)
 {
-	for (int k = 0; k + LANES <= count; k += GROUP) {
+	for (int k = 0; k + LANES <= count; k += IN_FLIGHT) {
 		climbs c;
 #pragma GCC unroll 16
 		for (int v = 0; v < VECTORS; v++) {
@@ -142,7 +142,7 @@ void first_round(int *x, int *y, const int *dx, const int *dy, int count,
 			c.a[v] = blend(y_deeper, vx, vy);
 			c.b[v] = blend(y_deeper, vy, vx);
 			c.left[v] = absolute(sub(ux, uy));
-			c.at[v] = add(splat(from + first), lane_numbers());
+			c.slot[v] = add(splat(from + first), lane_numbers());
 			if (!none(greater(maximum(ux, uy), splat(SHALLOW)))) {
 				deep = true;
 				c.live[v] = first_lanes(0);
@@ -184,7 +184,8 @@ int lockstep(int *x, int *y, const int *dx, const int *dy, int count,
 		to_meet = rounds<true>(levelling, to_level, meeting, to_meet);
 		const int n = rounds<false>(meeting, to_meet, answered, 0);
 		for (int j = 0; j < n; j++)
-			x[answered.at[j]] = y[answered.at[j]] = answered.a[j];
+			x[answered.slot[j]] = y[answered.slot[j]] =
+			    answered.a[j];
 	}
 	return count / LANES * LANES;
 }

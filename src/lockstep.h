@@ -30,7 +30,7 @@ void climb_all_with(lockstep_fn lockstep, int *x, int *y, const int *dx,
 enum { CHUNK = 1024, QUEUED = CHUNK + 64 };
 
 struct queue {
-	int a[QUEUED], b[QUEUED], left[QUEUED], at[QUEUED];
+	int a[QUEUED], b[QUEUED], left[QUEUED], slot[QUEUED];
 };
 
 // The climbs that are levelling, those that are meeting, and those that

@@ -80,13 +80,14 @@ static const char *progname()
 [[noreturn]] static void die(const char *format, ...)
 {
 	// With the name cut short, the longest message fits.
-	char line[512];
-	int n = std::snprintf(line, sizeof line, "%.200s: ", progname());
+	char message[512];
+	int n = std::snprintf(message, sizeof message, "%.200s: ", progname());
 	va_list ap;
 	va_start(ap, format);
-	n += std::vsnprintf(line + n, sizeof line - n, format, ap);
+	n += std::vsnprintf(message + n, sizeof message - n, format, ap);
 	va_end(ap);
-	if (write(STDERR_FILENO, line, std::min<int>(n, sizeof line - 1)) < 0) {
+	if (write(STDERR_FILENO, message,
+	          std::min<int>(n, sizeof message - 1)) < 0) {
 		// Nowhere is left to say it; the status still does.
 	}
 	give_back_input();

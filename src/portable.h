@@ -34,19 +34,19 @@ template <class V> bool zero(V v)
 // Scanning: eight entries of 16 bits a vector, all ones in each that
 // a compare selects.
 typedef std::uint16_t entries __attribute__((vector_size(16)));
-typedef short found __attribute__((vector_size(16)));
+typedef short matched __attribute__((vector_size(16)));
 constexpr int ENTRIES = 8;
 inline entries load(const std::uint16_t *p) { return loaded<entries>(p); }
 inline entries splat16(std::uint16_t v) { return entries{} + v; }
-template <int K> inline found matches(entries v, const entries *w)
+template <int K> inline matched matches(entries v, const entries *w)
 {
 	if constexpr (K == 1)
 		return v == w[0];
 	else
 		return matches<K - 1>(v, w) | (v == w[K - 1]);
 }
-inline bool none(found m) { return zero(m); }
-inline std::uint64_t bits16(found m)
+inline bool none(matched m) { return zero(m); }
+inline std::uint64_t bits16(matched m)
 {
 	std::uint64_t b = 0;
 	for (int k = 0; k < ENTRIES; k++)

@@ -36,8 +36,8 @@ template <int K> struct pass {
 			    << k % 64;
 	}
 
-	static int run(const std::uint16_t *want, int i, int last,
-	               std::uint64_t *hits)
+	static int first_block(const std::uint16_t *want, int i, int last,
+	                       std::uint64_t *hits)
 	{
 		entries w[K];
 #pragma GCC unroll 16
@@ -57,7 +57,7 @@ int with(const std::uint16_t *want, int count, int i, int last,
 	if constexpr (K > 1)
 		if (count < K)
 			return with<K - 1>(want, count, i, last, hits);
-	return pass<K>::run(want, i, last, hits);
+	return pass<K>::first_block(want, i, last, hits);
 }
 
 } // namespace

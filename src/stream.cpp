@@ -197,9 +197,9 @@ void take_values(int count) { taken += count; }
 // stretch past the last.
 void write_ints(const int *v, int count)
 {
-	enum { BATCH = 64 };
-	for (int k = 0; k < count; k += BATCH) {
-		const int n = std::min<int>(BATCH, count - k);
+	enum { FORMED = 64 };
+	for (int k = 0; k < count; k += FORMED) {
+		const int n = std::min<int>(FORMED, count - k);
 		if (output + OUTPUT - out < 8 * n + STRETCH)
 			flush_output();
 		out = means->form(v + k, n, out);

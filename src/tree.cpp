@@ -26,11 +26,12 @@ alignas(64) std::uint16_t father16[(MAX_N + BLOCK - 1) / BLOCK * BLOCK];
 static int total;
 static scan_fn scan;
 
-// Lane s scans for the children of scanning[s], or is free where that is
-// 0; its scan ends with the entry at ends[s], the one before where it began.
+// Place s in the pass scans for the children of scanning[s], or is free
+// where that is 0; its scan ends with the entry at ends[s], the one before
+// where it began.
 static int scanning[SCANS];
 static int ends[SCANS];
-// Labelled nodes that wait for a free lane.
+// Labelled nodes that wait for a free place.
 static int waiting[MAX_N];
 static int waits;
 
@@ -51,9 +52,9 @@ static bool is_child(int c, int v)
 	return 2 <= c && c <= nodes && father[c] == v;
 }
 
-// c, an entry whose father is v, is labelled, and scans on a free lane from
+// c, an entry whose father is v, is labelled, and scans from a free place from
 // the entry after it, or waits for one.
-static void found(int c, int v)
+static void label_child(int c, int v)
 {
 	depth[c] = depth[v] + 1;
 	for (int s = 0; s < SCANS; s++)
@@ -64,7 +65,7 @@ static void found(int c, int v)
 	waiting[waits++] = c;
 }
 
-// Lane s starts v's scan at position from.  Inside a block, the rest of
+// Place s starts v's scan at position from.  Inside a block, the rest of
 // that block is v's at once, as the pass is there already.
 static void begin(int s, int v, int from)
 {
@@ -79,13 +80,13 @@ static void begin(int s, int v, int from)
 	scan(want, 1, i, i, hits);
 	each(i, hits, [v, from](int c) {
 		if (c >= from && is_child(c, v))
-			found(c, v);
+			label_child(c, v);
 	});
 }
 
 // The pass has met the block at i, where the scans' entries are marked in
 // hits.  A scan whose end lies in this block is over once the entries up to
-// its end have been met, and its lane is free for the children found after.
+// its end have been met, and its place is free for the children found after.
 static void met(int i, const std::uint64_t *hits)
 {
 	unsigned owned = 0;
@@ -103,7 +104,7 @@ static void met(int i, const std::uint64_t *hits)
 		finish(c);
 		for (int s = 0; s < SCANS; s++)
 			if ((owned >> s & 1) && is_child(c, scanning[s]))
-				found(c, scanning[s]);
+				label_child(c, scanning[s]);
 	});
 	finish(i + BLOCK);
 	for (int s = 0; s < SCANS && waits > 0; s++)
