@@ -275,16 +275,30 @@ class Streams(unittest.TestCase):
 
     @unittest.skipUnless(os.path.exists("/dev/full"), "no /dev/full")
     def test_lost_output_stops_the_reading(self):
-        rng = random.Random(6)
-        with tempfile.TemporaryFile() as f, open("/dev/full", "wb") as full:
-            f.write(trees.tree_input(trees.fathers("random", 2000, rng),
-                                     trees.pairs(2000, 100000, rng)))
-            size = f.tell()
-            f.seek(0)
-            r = run(f, stdout=full)
-            read = os.lseek(f.fileno(), 0, os.SEEK_CUR)
-        self.assertEqual(r.returncode, 1)
-        self.assertLess(read, size // 10)
+        """A write that fails stops lca at its next read: the file is left
+        at the byte after the last value read."""
+        star = "10 5000\n" + "1 " * 9 + "\n"
+        pairs = ["%d %d\n" % (2 + k % 9, 2 + k * 7 % 9) for k in range(5000)]
+        padded = ["%-30s\n" % pair.strip() for pair in pairs]
+        # name, input, offset left
+        for name, data, offset in [
+                # The answers of the first 4096 pairs fill the output
+                # block, whose write fails; the next pair is read.
+                ("output block full", star + "".join(pairs),
+                 len(star + "".join(pairs[:4097])) - 1),
+                # Fewer answers, written before the second block is read.
+                ("before the next block", star + "".join(padded), 65536),
+                # Every pair read; the write at the end fails.
+                ("at the end", SMALL, len(SMALL) - 1)]:
+            with self.subTest(name), tempfile.TemporaryFile() as f, \
+                    open("/dev/full", "wb") as full:
+                f.write(data.encode())
+                f.seek(0)
+                r = run(f, stdout=full)
+                self.assertEqual(r.returncode, 1)
+                self.assertRegex(r.stderr.decode(), r"write error")
+                self.assertEqual(os.lseek(f.fileno(), 0, os.SEEK_CUR),
+                                 offset)
 
     def test_runs_sharing_stderr_write_whole_lines(self):
         out, err = os.pipe()

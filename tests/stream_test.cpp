@@ -117,6 +117,28 @@ TEST(Reader, ReadsAsTheExtraction)
 			        std::string("98765432", length);
 		all.push_back(data + space + "1");
 	}
+	// Groups of values, 8 of five digits or 16 of three, whose last digits
+	// lie 119 to 126 bytes apart, their first digits 4 or 2 bytes further:
+	// the white space between values repeats every 7 or 15 of them, so
+	// that every group found ahead spans as much, wherever it begins.
+	// Then a value of nine digits, refused, and whole stretches of plain
+	// values after it.
+	for (int apart = 119; apart <= 126; apart++)
+		for (int digits : {5, 3}) {
+			const int period = digits == 5 ? 7 : 15,
+			          white = apart - digits * period;
+			std::string data = "1";
+			for (int k = 0; k < 40; k++)
+				data += std::string(
+				            white / period +
+				                (k % period < white % period),
+				            k % 3 ? ' ' : '\n') +
+				        std::string(digits, char('1' + k % 9));
+			data += " 123456789";
+			for (int k = 0; k < 100; k++)
+				data += " " + std::to_string(k % 10);
+			all.push_back(data);
+		}
 	// As many one-digit values as a stretch holds, and as a batch found
 	// ahead, and either side of each.
 	for (int values : {31, 32, 33, 64, AHEAD - STRETCH / 2 - 1,

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numeric>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -281,62 +282,66 @@ TEST(Climb, MatchesOracleOnEveryShape)
 }
 
 // Climbed together, pairs get what each gets climbed alone, in lockstep
-// or not, with each lockstep that runs, however many are handed over at
+// or not, through each layer that runs, however many are handed over at
 // once: fewer than the lanes, as many, more, either side of one and two
-// groups of the widest lockstep and of the chunks it queues, and more
-// than the driver ever keeps.
+// groups of the widest layer and of the chunks it queues, and more than
+// the driver ever keeps.  On a complete binary tree the pairs are of
+// distinct leaves, whose climbs all go on after the first round and so
+// fill the queues to their capacity.
 TEST(Climb, TogetherAsAlone)
 {
 	const std::vector<layer> steppers = every_layer("lockstep");
 	std::mt19937 rng(3);
+	std::vector<std::pair<const char *, int>> trees;
 	for (int n : {1, 2, 9, 200, 3000})
 		for (const char *shape :
-		     {"chain", "in-order", "narrow", "random", "star"}) {
-			const std::vector<int> fathers =
-			    make_tree(shape, n, rng);
-			label(fathers);
-			std::uniform_int_distribution<int> node(1, n);
-			std::vector<int> x, y, dx, dy;
-			for (int k = 0; k <= PENDING; k++) {
-				int a = node(rng), b = node(rng);
-				// Now and then the same node, or a node and
-				// one of its ancestors, either way round.
-				if (k % 7 == 0)
-					b = a;
-				if (k % 7 == 1)
-					for (b = a;
-					     fathers[b] != 0 && b % 4 != 0;)
-						b = fathers[b];
-				if (k % 2 == 0)
-					std::swap(a, b);
-				x.push_back(a);
-				y.push_back(b);
-				dx.push_back(depth[a]);
-				dy.push_back(depth[b]);
-			}
-			std::vector<int> counts(34);
-			std::iota(counts.begin(), counts.end(), 0);
-			counts.insert(counts.end(),
-			              {63, 64, 65, 127, 128, 129, 1023, 1024,
-			               1025, 2049, PENDING + 1});
-			for (const layer &l : steppers)
-				for (int count : counts) {
-					std::vector<int> cx(x.begin(),
-					                    x.begin() + count),
-					    cy(y.begin(), y.begin() + count);
-					climb_all_with(l.lockstep, cx.data(),
-					               cy.data(), dx.data(),
-					               dy.data(), count);
-					for (int k = 0; k < count; k++)
-						ASSERT_EQ(cx[k],
-						          lca(x[k], y[k]))
-						    << l.name << " " << shape
-						    << " n=" << n
-						    << " count=" << count
-						    << " x=" << x[k]
-						    << " y=" << y[k];
-				}
+		     {"chain", "in-order", "narrow", "random", "star"})
+			trees.emplace_back(shape, n);
+	trees.emplace_back("binary", 65535);
+	for (const auto &[shape, n] : trees) {
+		const std::vector<int> fathers = make_tree(shape, n, rng);
+		label(fathers);
+		const bool leaves = std::string(shape) == "binary";
+		const int deepest = *std::max_element(depth + 1, depth + n + 1);
+		std::uniform_int_distribution<int> node(1, n);
+		std::vector<int> x, y, dx, dy;
+		for (int k = 0; k <= PENDING; k++) {
+			int a = node(rng), b = node(rng);
+			while (leaves && (a == b || depth[a] < deepest ||
+			                  depth[b] < deepest))
+				a = node(rng), b = node(rng);
+			// Now and then the same node, or a node and one of
+			// its ancestors, either way round.
+			if (k % 7 == 0 && !leaves)
+				b = a;
+			if (k % 7 == 1 && !leaves)
+				for (b = a; fathers[b] != 0 && b % 4 != 0;)
+					b = fathers[b];
+			if (k % 2 == 0)
+				std::swap(a, b);
+			x.push_back(a);
+			y.push_back(b);
+			dx.push_back(depth[a]);
+			dy.push_back(depth[b]);
 		}
+		std::vector<int> counts(34);
+		std::iota(counts.begin(), counts.end(), 0);
+		counts.insert(counts.end(), {63, 64, 65, 127, 128, 129, 1023,
+		                             1024, 1025, 2049, PENDING + 1});
+		for (const layer &l : steppers)
+			for (int count : counts) {
+				std::vector<int> cx(x.begin(),
+				                    x.begin() + count),
+				    cy(y.begin(), y.begin() + count);
+				climb_all_with(l.lockstep, cx.data(), cy.data(),
+				               dx.data(), dy.data(), count);
+				for (int k = 0; k < count; k++)
+					ASSERT_EQ(cx[k], lca(x[k], y[k]))
+					    << l.name << " " << shape
+					    << " n=" << n << " count=" << count
+					    << " x=" << x[k] << " y=" << y[k];
+			}
+	}
 }
 
 } // namespace

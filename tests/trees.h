@@ -6,7 +6,8 @@
 // but "in-order", a chain in which each node's father is the one numbered
 // before it, and "aliasing", a star but for node 34465 + j, the child of
 // 65538 + j: the scan for the children of each leaf v up to 31073 meets a
-// node whose father has v's low 16 bits, v + 65536.
+// node whose father has v's low 16 bits, v + 65536.  "binary" is complete:
+// the k-th node built hangs from the (k - 1) / 2-th.
 #ifndef LCA_TREES_H
 #define LCA_TREES_H
 
@@ -44,6 +45,8 @@ inline std::vector<int> make_tree(const std::string &shape, int n,
 			up = std::uniform_int_distribution<int>(0, k - 1)(rng);
 		else if (shape == "star")
 			up = 0;
+		else if (shape == "binary")
+			up = (k - 1) / 2;
 		else
 			throw std::invalid_argument("no tree shape " + shape);
 		fathers[name[k]] = name[up];

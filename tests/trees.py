@@ -8,10 +8,12 @@ numbered above its child, in every shape but "in-order", a chain in which
 each node's father is the one numbered before it, and "aliasing", a star
 but for node 34465 + j, the child of 65538 + j: the scan for the children of
 each leaf v up to 31073 meets a node whose father has v's low 16 bits,
-v + 65536.
+v + 65536.  "binary" is complete: the k-th node built hangs from the
+(k - 1) // 2-th.
 """
 
-SHAPES = ("aliasing", "chain", "in-order", "narrow", "random", "star")
+SHAPES = ("aliasing", "binary", "chain", "in-order", "narrow", "random",
+          "star")
 
 
 def fathers(shape, n, rng):
@@ -32,6 +34,8 @@ def fathers(shape, n, rng):
             up = rng.randint(max(0, k - 8), k - 1)
         elif shape == "random":
             up = rng.randrange(k)
+        elif shape == "binary":
+            up = (k - 1) // 2
         else:
             up = 0
         f[name[k]] = name[up]
