@@ -19,12 +19,14 @@ static bool asked()
 const layer layers[] = {LCA_LAYERS(LCA_ENTRY)};
 const int layer_count = sizeof layers / sizeof layers[0];
 
+// Each layer's features include the plainer layers', so those that run
+// come first.
 static const layer &fastest()
 {
-	int k = layer_count - 1;
-	while (!layers[k].runs)
-		k--;
-	return layers[k];
+	int running = 0;
+	for (int k = 0; k < layer_count; k++)
+		running += layers[k].runs;
+	return layers[running - 1];
 }
 
 const layer &best = fastest();

@@ -15,6 +15,10 @@ namespace
 constexpr int IN_FLIGHT = LANES * VECTORS;
 static_assert(CHUNK + IN_FLIGHT <= QUEUED,
               "a queue has room for a group loaded from its last climb");
+// A round as long as the deepest shallow climb ends every climb in the
+// first round: such a layer queues none, and uses none of the helpers
+// of the queues below.
+constexpr bool QUEUES = ROUND < SHALLOW;
 
 struct climbs {
 	nodes a[VECTORS], b[VECTORS], left[VECTORS], slot[VECTORS];
@@ -26,14 +30,15 @@ struct climbs {
 mask uneven(const climbs &c, int v) { return greater(c.left[v], splat(0)); }
 
 // Those that are level, and apart.
-mask apart(const climbs &c, int v)
+[[maybe_unused]] inline mask apart(const climbs &c, int v)
 {
 	return ~uneven(c, v) & differ(c.a[v], c.b[v]);
 }
 
 // Stores, from n on, the climbs of vector v that keep selects; says
-// where they end.
-int put(queue &q, int n, mask keep, const climbs &c, int v)
+// where they end.  A template, so that only the layers whose climbs are
+// queued need a pack.
+template <class M> int put(queue &q, int n, M keep, const climbs &c, int v)
 {
 	pack(q.a + n, keep, c.a[v]);
 	pack(q.b + n, keep, c.b[v]);
@@ -44,7 +49,7 @@ int put(queue &q, int n, mask keep, const climbs &c, int v)
 
 // The climbs of q from k on, of the n queued.  A lane past them holds a
 // climb that is level and met, which no step moves.
-void unqueue(const queue &q, int k, int n, climbs &c)
+[[maybe_unused]] inline void unqueue(const queue &q, int k, int n, climbs &c)
 {
 #pragma GCC unroll 16
 	for (int v = 0; v < VECTORS; v++) {
@@ -62,8 +67,9 @@ void unqueue(const queue &q, int k, int n, climbs &c)
 // made. A lane moves while its steps are fewer than those that level
 // it, or while its nodes differ, a test with no state of its own. Where
 // a gather takes as long with no lane masked in as with all, a vector
-// that would make one with none makes none.
-template <bool levelling> void climb_round(climbs &c)
+// that would make one with none makes none.  Inlined where it is called
+// once, its many vectors spill to memory, and twice as slowly.
+template <bool levelling> [[gnu::noinline]] void climb_round(climbs &c)
 {
 	mask even[VECTORS];
 #pragma GCC unroll 16
@@ -159,11 +165,15 @@ void first_round(int *x, int *y, const int *dx, const int *dy, int count,
 			// later.
 			store(x + k + LANES * v, c.a[v]);
 			store(y + k + LANES * v, c.a[v]);
-			const mask up = uneven(c, v), on = apart(c, v);
-			if (!none(up))
-				to_level = put(levelling, to_level, up, c, v);
-			if (!none(on))
-				to_meet = put(meeting, to_meet, on, c, v);
+			if constexpr (QUEUES) {
+				const mask up = uneven(c, v), on = apart(c, v);
+				if (!none(up))
+					to_level =
+					    put(levelling, to_level, up, c, v);
+				if (!none(on))
+					to_meet =
+					    put(meeting, to_meet, on, c, v);
+			}
 		}
 	}
 }
@@ -181,11 +191,15 @@ int lockstep(int *x, int *y, const int *dx, const int *dy, int count,
 		first_round(x + k, y + k, dx + k, dy + k,
 		            count - k < CHUNK ? count - k : CHUNK, k, to_level,
 		            to_meet, deep);
-		to_meet = rounds<true>(levelling, to_level, meeting, to_meet);
-		const int n = rounds<false>(meeting, to_meet, answered, 0);
-		for (int j = 0; j < n; j++)
-			x[answered.slot[j]] = y[answered.slot[j]] =
-			    answered.a[j];
+		if constexpr (QUEUES) {
+			to_meet =
+			    rounds<true>(levelling, to_level, meeting, to_meet);
+			const int n =
+			    rounds<false>(meeting, to_meet, answered, 0);
+			for (int j = 0; j < n; j++)
+				x[answered.slot[j]] = y[answered.slot[j]] =
+				    answered.a[j];
+		}
 	}
 	return count / LANES * LANES;
 }

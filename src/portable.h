@@ -57,7 +57,8 @@ inline std::uint64_t bits16(matched m)
 // Climbing: four nodes of 32 bits a vector, all ones in each lane
 // that a mask selects; a gather is a load a lane, and costs as much
 // with no lane as with all.  Packing lanes costs as much as climbing
-// on, so the climbs climb on until all of them have met.
+// on, so a round lasts as long as the deepest shallow climb, and none
+// is queued.
 typedef int nodes __attribute__((vector_size(16)));
 using mask = nodes;
 constexpr int LANES = 4, VECTORS = 16, ROUND = 64;
@@ -91,14 +92,6 @@ inline nodes follow(const int *next, nodes v, mask m)
 }
 inline mask first_lanes(int n) { return splat(n) > lane_numbers(); }
 inline bool none(mask m) { return zero(m); }
-inline int count(mask m) { return -(m[0] + m[1] + m[2] + m[3]); }
-inline void pack(int *to, mask keep, nodes v)
-{
-	to[0] = v[0];
-	to[-keep[0]] = v[1];
-	to[-keep[0] - keep[1]] = v[2];
-	to[-keep[0] - keep[1] - keep[2]] = v[3];
-}
 
 // Reading: 16 bytes a vector, all ones in each byte that a compare
 // selects; the compares are unsigned.
