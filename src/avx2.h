@@ -54,28 +54,25 @@ inline std::uint64_t bits16(v256 m)
 	    _mm256_permute4x64_epi64(_mm256_packs_epi16(m, zero()), 0xD8)));
 }
 
-// Climbing: eight nodes of 32 bits a vector, four vectors' gathers in
+// Climbing: eight ints of 32 bits a vector, four vectors' gathers in
 // flight, in rounds of four steps.
-using nodes = v256;
+using ints = v256;
 using mask = v256;
 constexpr int LANES = 8, VECTORS = 4, ROUND = 4;
 constexpr bool SKIP = true;
-inline nodes splat(int v) { return set32(v); }
-inline nodes lane_numbers()
-{
-	return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-}
-inline nodes add(nodes a, nodes b) { return _mm256_add_epi32(a, b); }
-inline nodes sub(nodes a, nodes b) { return _mm256_sub_epi32(a, b); }
-inline nodes absolute(nodes v) { return _mm256_abs_epi32(v); }
-inline nodes maximum(nodes a, nodes b) { return _mm256_max_epi32(a, b); }
-inline mask greater(nodes a, nodes b) { return _mm256_cmpgt_epi32(a, b); }
-inline mask differ(nodes a, nodes b) { return ~_mm256_cmpeq_epi32(a, b); }
-inline nodes blend(mask m, nodes a, nodes b)
+inline ints splat(int v) { return set32(v); }
+inline ints lane_numbers() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
+inline ints add(ints a, ints b) { return _mm256_add_epi32(a, b); }
+inline ints sub(ints a, ints b) { return _mm256_sub_epi32(a, b); }
+inline ints absolute(ints v) { return _mm256_abs_epi32(v); }
+inline ints maximum(ints a, ints b) { return _mm256_max_epi32(a, b); }
+inline mask greater(ints a, ints b) { return _mm256_cmpgt_epi32(a, b); }
+inline mask differ(ints a, ints b) { return ~_mm256_cmpeq_epi32(a, b); }
+inline ints blend(mask m, ints a, ints b)
 {
 	return _mm256_blendv_epi8(a, b, m);
 }
-inline nodes follow(const int *next, nodes v, mask m)
+inline ints follow(const int *next, ints v, mask m)
 {
 	return _mm256_mask_i32gather_epi32(v, next, v, m, 4);
 }
@@ -85,8 +82,8 @@ inline unsigned bits32(mask m)
 	return static_cast<unsigned>(
 	    _mm256_movemask_ps(_mm256_castsi256_ps(m)));
 }
-inline int count(mask m) { return __builtin_popcount(bits32(m)); }
-inline void pack(int *to, mask keep, nodes v)
+inline int selected(mask m) { return __builtin_popcount(bits32(m)); }
+inline void pack(int *to, mask keep, ints v)
 {
 	const __m128i places = _mm_loadu_si128(
 	    reinterpret_cast<const __m128i *>(byte_places.of[bits32(keep)]));

@@ -65,29 +65,29 @@ template <int K> inline __mmask32 matches(entries v, const entries *w)
 }
 inline std::uint64_t bits16(__mmask32 m) { return m; }
 
-// Climbing: 16 nodes of 32 bits a vector, four vectors' gathers in
+// Climbing: 16 ints of 32 bits a vector, four vectors' gathers in
 // flight, in rounds of four steps.
-using nodes = v512;
+using ints = v512;
 using mask = __mmask16;
 constexpr int LANES = 16, VECTORS = 4, ROUND = 4;
 constexpr bool SKIP = true;
-inline void store(int *p, nodes v) { _mm512_storeu_si512(p, v); }
-inline nodes splat(int v) { return set32(v); }
-inline nodes lane_numbers()
+inline void store(int *p, ints v) { _mm512_storeu_si512(p, v); }
+inline ints splat(int v) { return set32(v); }
+inline ints lane_numbers()
 {
 	return _mm512_cvtepu8_epi32(_mm512_castsi512_si128(byte_numbers()));
 }
-inline nodes add(nodes a, nodes b) { return _mm512_add_epi32(a, b); }
-inline nodes sub(nodes a, nodes b) { return _mm512_sub_epi32(a, b); }
-inline nodes absolute(nodes v) { return _mm512_abs_epi32(v); }
-inline nodes maximum(nodes a, nodes b) { return _mm512_max_epi32(a, b); }
-inline mask greater(nodes a, nodes b) { return _mm512_cmpgt_epi32_mask(a, b); }
-inline mask differ(nodes a, nodes b) { return _mm512_cmpneq_epi32_mask(a, b); }
-inline nodes blend(mask m, nodes a, nodes b)
+inline ints add(ints a, ints b) { return _mm512_add_epi32(a, b); }
+inline ints sub(ints a, ints b) { return _mm512_sub_epi32(a, b); }
+inline ints absolute(ints v) { return _mm512_abs_epi32(v); }
+inline ints maximum(ints a, ints b) { return _mm512_max_epi32(a, b); }
+inline mask greater(ints a, ints b) { return _mm512_cmpgt_epi32_mask(a, b); }
+inline mask differ(ints a, ints b) { return _mm512_cmpneq_epi32_mask(a, b); }
+inline ints blend(mask m, ints a, ints b)
 {
 	return _mm512_mask_blend_epi32(m, a, b);
 }
-inline nodes follow(const int *next, nodes v, mask m)
+inline ints follow(const int *next, ints v, mask m)
 {
 	return _mm512_mask_i32gather_epi32(v, m, v, next, 4);
 }
@@ -95,10 +95,10 @@ inline mask first_lanes(int n)
 {
 	return n <= 0 ? 0 : n < LANES ? (1u << n) - 1 : 0xFFFF;
 }
-inline int count(mask m) { return __builtin_popcount(m); }
+inline int selected(mask m) { return __builtin_popcount(m); }
 // A compress, stored whole: the processor's own stores of a compress
 // are slow on some.
-inline void pack(int *to, mask keep, nodes v)
+inline void pack(int *to, mask keep, ints v)
 {
 	store(to, _mm512_maskz_compress_epi32(keep, v));
 }

@@ -21,7 +21,7 @@ static_assert(CHUNK + IN_FLIGHT <= QUEUED,
 constexpr bool QUEUES = ROUND < SHALLOW;
 
 struct climbs {
-	nodes a[VECTORS], b[VECTORS], left[VECTORS], slot[VECTORS];
+	ints a[VECTORS], b[VECTORS], left[VECTORS], slot[VECTORS];
 	mask live[VECTORS];
 };
 
@@ -44,7 +44,7 @@ template <class M> int put(queue &q, int n, M keep, const climbs &c, int v)
 	pack(q.b + n, keep, c.b[v]);
 	pack(q.left + n, keep, c.left[v]);
 	pack(q.slot + n, keep, c.slot[v]);
-	return n + count(keep);
+	return n + selected(keep);
 }
 
 // The climbs of q from k on, of the n queued.  A lane past them holds a
@@ -139,10 +139,10 @@ void first_round(int *x, int *y, const int *dx, const int *dy, int count,
 		for (int v = 0; v < VECTORS; v++) {
 			const int first = k + LANES * v;
 			const bool whole = first + LANES <= count;
-			const nodes vx = whole ? load(x + first) : splat(0),
-			            vy = whole ? load(y + first) : splat(0),
-			            ux = whole ? load(dx + first) : splat(0),
-			            uy = whole ? load(dy + first) : splat(0);
+			const ints vx = whole ? load(x + first) : splat(0),
+			           vy = whole ? load(y + first) : splat(0),
+			           ux = whole ? load(dx + first) : splat(0),
+			           uy = whole ? load(dy + first) : splat(0);
 			c.live[v] = first_lanes(whole ? LANES : 0);
 			const mask y_deeper = greater(uy, ux);
 			c.a[v] = blend(y_deeper, vx, vy);

@@ -54,29 +54,29 @@ inline std::uint64_t bits16(matched m)
 	return b;
 }
 
-// Climbing: four nodes of 32 bits a vector, all ones in each lane
+// Climbing: four ints of 32 bits a vector, all ones in each lane
 // that a mask selects; a gather is a load a lane, and costs as much
 // with no lane as with all.  Packing lanes costs as much as climbing
 // on, so a round lasts as long as the deepest shallow climb, and none
 // is queued.
-typedef int nodes __attribute__((vector_size(16)));
-using mask = nodes;
+typedef int ints __attribute__((vector_size(16)));
+using mask = ints;
 constexpr int LANES = 4, VECTORS = 16, ROUND = 64;
 constexpr bool SKIP = false;
-inline nodes load(const int *p) { return loaded<nodes>(p); }
-inline void store(int *p, nodes v) { std::memcpy(p, &v, sizeof v); }
-inline nodes splat(int v) { return nodes{} + v; }
-inline nodes lane_numbers() { return nodes{0, 1, 2, 3}; }
-inline nodes add(nodes a, nodes b) { return a + b; }
-inline nodes sub(nodes a, nodes b) { return a - b; }
-inline nodes absolute(nodes v) { return v < 0 ? -v : v; }
-inline nodes maximum(nodes a, nodes b) { return a > b ? a : b; }
-inline mask greater(nodes a, nodes b) { return a > b; }
-inline mask differ(nodes a, nodes b) { return a != b; }
-inline nodes blend(mask m, nodes a, nodes b) { return (a & ~m) | (b & m); }
+inline ints load(const int *p) { return loaded<ints>(p); }
+inline void store(int *p, ints v) { std::memcpy(p, &v, sizeof v); }
+inline ints splat(int v) { return ints{} + v; }
+inline ints lane_numbers() { return ints{0, 1, 2, 3}; }
+inline ints add(ints a, ints b) { return a + b; }
+inline ints sub(ints a, ints b) { return a - b; }
+inline ints absolute(ints v) { return v < 0 ? -v : v; }
+inline ints maximum(ints a, ints b) { return a > b ? a : b; }
+inline mask greater(ints a, ints b) { return a > b; }
+inline mask differ(ints a, ints b) { return a != b; }
+inline ints blend(mask m, ints a, ints b) { return (a & ~m) | (b & m); }
 // Every lane holds a node, so each looks its father up; the lanes
 // leave the vector two to a word, the first the low half.
-inline nodes follow(const int *next, nodes v, mask m)
+inline ints follow(const int *next, ints v, mask m)
 {
 	const halves h = reinterpret_cast<halves>(v);
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -85,10 +85,10 @@ inline nodes follow(const int *next, nodes v, mask m)
 	const int low = 0, high = 32;
 #endif
 	return blend(m, v,
-	             nodes{next[static_cast<unsigned>(h[0] >> low)],
-	                   next[static_cast<unsigned>(h[0] >> high)],
-	                   next[static_cast<unsigned>(h[1] >> low)],
-	                   next[static_cast<unsigned>(h[1] >> high)]});
+	             ints{next[static_cast<unsigned>(h[0] >> low)],
+	                  next[static_cast<unsigned>(h[0] >> high)],
+	                  next[static_cast<unsigned>(h[1] >> low)],
+	                  next[static_cast<unsigned>(h[1] >> high)]});
 }
 inline mask first_lanes(int n) { return splat(n) > lane_numbers(); }
 inline bool none(mask m) { return zero(m); }
