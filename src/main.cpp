@@ -80,14 +80,13 @@ static const char *progname()
 [[noreturn]] static void die(const char *format, ...)
 {
 	// With the name cut short, the longest message fits.
-	char message[512];
-	int n = std::snprintf(message, sizeof message, "%.200s: ", progname());
+	char text[512];
+	int n = std::snprintf(text, sizeof text, "%.200s: ", progname());
 	va_list ap;
 	va_start(ap, format);
-	n += std::vsnprintf(message + n, sizeof message - n, format, ap);
+	n += std::vsnprintf(text + n, sizeof text - n, format, ap);
 	va_end(ap);
-	if (write(STDERR_FILENO, message,
-	          std::min<int>(n, sizeof message - 1)) < 0) {
+	if (write(STDERR_FILENO, text, std::min<int>(n, sizeof text - 1)) < 0) {
 		// Nowhere is left to say it; the status still does.
 	}
 	give_back_input();
