@@ -26,10 +26,11 @@ void climb_all_with(lockstep_fn lockstep, int *x, int *y, const int *dx,
 // The pairs are climbed a chunk of CHUNK at a time.  Those that go on after
 // a round wait in a queue: each one's deeper node, its other, the steps
 // that level them and where the pair lies.  A queue has room for the
-// vectors that the widest layer loads from its last climbs.
+// vectors that the widest layer loads from its last climbs, and each of
+// its tables starts a cache line, as do the vectors loaded from it.
 enum { CHUNK = 1024, QUEUED = CHUNK + 64 };
 
-struct queue {
+struct alignas(64) queue {
 	int a[QUEUED], b[QUEUED], left[QUEUED], slot[QUEUED];
 };
 
