@@ -238,25 +238,25 @@ inline wide split10(wide x)
 	return q | _mm256_slli_epi16(x - _mm256_mullo_epi16(q, set16(10)), 8);
 }
 // Each lane's digits, its leading zeros shifted out and a newline
-// after, stored where the one before ends.  The length of each comes
-// from its value, one compare for each power of ten, while its digits
-// are formed.
-inline char *put_digits(wide digits, wide value, int n, char *to)
+// after, stored where the one before ends.  The lengths of all eight
+// answers come from their values, one compare for each power of ten,
+// while their digits are formed.
+inline char *put_digits(wide digits, answers u, int h, int n, char *to)
 {
-	const auto above = [value](long long power) {
-		return _mm256_slli_epi64(
-		    _mm256_cmpgt_epi64(value, set64(power - 1)), 3);
-	};
-	const v256 length = set64(8) - above(10) - above(100) - above(1000) -
-	                    above(10000) - above(100000) - above(1000000);
-	std::uint64_t text[4], shifts[4];
+	v256 length = set32(1);
+#pragma GCC unroll 16
+	for (int power = 10; power <= 1000000; power *= 10)
+		length = _mm256_sub_epi32(
+		    length, _mm256_cmpgt_epi32(u, set32(power - 1)));
+	const v256 bits = _mm256_slli_epi64(widen(length, h), 3);
+	std::uint64_t text[4], lengths[4];
 	store(text, _mm256_srlv_epi64(_mm256_add_epi8(digits, set8('0')),
-	                              _mm256_sub_epi64(set64(64), length)) |
-	                _mm256_sllv_epi64(set64('\n'), length));
-	store(shifts, length);
+	                              _mm256_sub_epi64(set64(64), bits)) |
+	                _mm256_sllv_epi64(set64('\n'), bits));
+	store(lengths, bits);
 	for (int k = 0; k < 4 && k < n; k++) {
 		std::memcpy(to, &text[k], sizeof text[k]);
-		to += shifts[k] / 8 + 1;
+		to += lengths[k] / 8 + 1;
 	}
 	return to;
 }

@@ -252,7 +252,7 @@ inline wide split10(wide x)
 // answer below 10^7 has, and the newline takes the top byte.  The
 // bytes from each answer's first digit that is not 0, or its last
 // digit, are kept, packed together and stored whole.
-inline char *put_digits(wide digits, wide, int n, char *to)
+inline char *put_digits(wide digits, answers, int, int n, char *to)
 {
 	digits = _mm512_srli_epi64(digits, 8);
 	std::uint64_t keep =

@@ -142,11 +142,10 @@ char *form(const int *v, int count, char *to)
 			continue;
 		}
 #pragma GCC unroll 16
-		for (int h = 0; h < lives; h += WIDE) {
-			const wide w = widen(u, h);
-			to = put_digits(split10(split100(split10000(w))), w,
-			                lives - h, to);
-		}
+		for (int h = 0; h < lives; h += WIDE)
+			to = put_digits(
+			    split10(split100(split10000(widen(u, h)))), u, h,
+			    lives - h, to);
 	}
 	return to;
 }

@@ -273,7 +273,7 @@ inline wide split10(wide x)
 // The digits, their leading zeros shifted out and a newline after
 // them: all eight bytes are stored.  The first digit is the lowest
 // byte that is not 0, or the last.
-inline char *put_digits(wide digits, wide, int, char *to)
+inline char *put_digits(wide digits, answers, int, int, char *to)
 {
 	const int zeros = __builtin_ctzll(digits | std::uint64_t{1} << 56) / 8;
 	std::uint64_t ascii = (digits + 0x3030303030303030) >> 8 * zeros |
