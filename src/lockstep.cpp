@@ -67,9 +67,9 @@ template <class M> int put(queue &q, int n, M keep, const climbs &c, int v)
 // made. A lane moves while its steps are fewer than those that level
 // it, or while its nodes differ, a test with no state of its own. Where
 // a gather takes as long with no lane masked in as with all, a vector
-// that would make one with none makes none.  Inlined where it is called
-// once, its many vectors spill to memory, and twice as slowly.
-template <bool levelling> [[gnu::noinline]] void climb_round(climbs &c)
+// that would make one with none makes none.
+template <bool levelling>
+[[gnu::always_inline]] inline void climb_round_inline(climbs &c)
 {
 	mask even[VECTORS];
 #pragma GCC unroll 16
@@ -99,6 +99,22 @@ template <bool levelling> [[gnu::noinline]] void climb_round(climbs &c)
 #pragma GCC unroll 16
 		for (int v = 0; v < VECTORS; v++)
 			c.left[v] = sub(c.left[v], splat(s));
+}
+
+// A round's climbs stay in registers where they fit, three vectors for
+// each of VECTORS in the 16 that every x86-64 layer has.  Where they do
+// not, inlined they would spill at every step, twice as slowly as out of
+// line, where they spill once.
+template <bool levelling> [[gnu::noinline]] void climb_round_apart(climbs &c)
+{
+	climb_round_inline<levelling>(c);
+}
+template <bool levelling> void climb_round(climbs &c)
+{
+	if constexpr (3 * VECTORS <= 16)
+		climb_round_inline<levelling>(c);
+	else
+		climb_round_apart<levelling>(c);
 }
 
 // Runs rounds over the n climbs queued in from until none is left, of
