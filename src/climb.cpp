@@ -7,6 +7,8 @@
 #include "lockstep.h"
 #include "tree.h"
 
+// The lockstep's queues, one set for whichever layer climbs: here, as
+// lockstep.cpp is compiled once for each layer.
 queue levelling, meeting, answered;
 
 // The deeper node moves up until the two are level, then they move in
@@ -99,8 +101,8 @@ static void even_up(int *x, int *y, int count)
 
 // Moves the levelled pairs up together until they meet, in place, x[k]
 // ending as the answer.  Each round steps every lane until one of them
-// meets.  Once no pair is left to next_pair, the lanes still climbing finish
-// one at a time.
+// meets.  Once no pair is left, the lanes still climbing finish one at a
+// time.
 static void meet(int *x, int *y, int count)
 {
 	std::size_t a[MEETS], b[MEETS];
